@@ -1,0 +1,159 @@
+// Connecting, disconnecting and the reader name, through the exported functions of
+// the shipped library on the PC/SC double.
+#include <cstring>
+
+#include "reader_api.h"
+#include "wire_test_support.h"
+
+namespace {
+
+using namespace wire;
+using pcsc_double::Call;
+
+class Connection : public WireTest {};
+
+TEST_F(Connection, ConnectsSharedT0ToTheFirstReaderAndSendsNothing) {
+    pcsc_double::setReaders({"First Reader 00 00", "Second Reader 00 01"});
+    pcsc_double::setConnectResult(0x2345, SCARD_PROTOCOL_T0);
+    EXPECT_EQ(oConnectPCSCReader(), 0x2345);
+    ASSERT_EQ(pcsc_double::connects().size(), 1u);
+    EXPECT_EQ(pcsc_double::connects()[0].reader, "First Reader 00 00");
+    EXPECT_EQ(pcsc_double::connects()[0].shareMode, static_cast<DWORD>(SCARD_SHARE_SHARED));
+    EXPECT_EQ(pcsc_double::connects()[0].preferredProtocols, static_cast<DWORD>(SCARD_PROTOCOL_T0));
+    expectNothingSent();
+    EXPECT_EQ(pcsc_double::openContexts(), 1) << "the connection keeps its context";
+    EXPECT_EQ(pcsc_double::outstandingReaderLists(), 0);
+}
+
+TEST_F(Connection, NegativeThirtyTwoBitHandlesSurvive) {
+    pcsc_double::setConnectResult(static_cast<SCARDHANDLE>(-5), SCARD_PROTOCOL_T0);
+    EXPECT_EQ(oConnectPCSCReader(), -5);
+}
+
+struct ConnectFailure {
+    const char* name;
+    Call call;
+    LONG code;
+};
+PRINTS_AS_ITS_NAME(ConnectFailure)
+
+class ConnectFailures : public WireTest, public ::testing::WithParamInterface<ConnectFailure> {};
+
+TEST_P(ConnectFailures, GiveZeroAndReleaseTheContext) {
+    pcsc_double::failNext(GetParam().call, GetParam().code);
+    EXPECT_EQ(oConnectPCSCReader(), 0);
+    EXPECT_EQ(pcsc_double::openContexts(), 0);
+    EXPECT_EQ(pcsc_double::outstandingReaderLists(), 0);
+    EXPECT_TRUE(pcsc_double::disconnected().empty());
+    expectNothingSent();
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Steps, ConnectFailures,
+    ::testing::Values(ConnectFailure{"Context", Call::Establish, SCARD_E_NO_SERVICE},
+                      ConnectFailure{"List", Call::ListReaders, SCARD_E_NO_READERS_AVAILABLE},
+                      ConnectFailure{"Connect", Call::Connect, SCARD_E_NO_SMARTCARD}),
+    [](const auto& testCase) { return std::string(testCase.param.name); });
+
+TEST_F(Connection, NoReaderGivesZero) {
+    pcsc_double::setReaders({});
+    EXPECT_EQ(oConnectPCSCReader(), 0);
+    EXPECT_EQ(pcsc_double::openContexts(), 0);
+}
+
+TEST_F(Connection, OtherProtocolThanT0IsDisconnectedAndRefused) {
+    pcsc_double::setConnectResult(0x77, SCARD_PROTOCOL_T1);
+    EXPECT_EQ(oConnectPCSCReader(), 0);
+    EXPECT_EQ(pcsc_double::disconnected(), std::vector<SCARDHANDLE>{0x77});
+    EXPECT_EQ(pcsc_double::dispositions(), std::vector<DWORD>{SCARD_LEAVE_CARD});
+    EXPECT_EQ(pcsc_double::openContexts(), 0);
+}
+
+TEST_F(Connection, HandleWiderThan32BitsIsDisconnectedAndRefused) {
+    const SCARDHANDLE wide = static_cast<SCARDHANDLE>(0x1'0000'0001LL);
+    pcsc_double::setConnectResult(wide, SCARD_PROTOCOL_T0);
+    EXPECT_EQ(oConnectPCSCReader(), 0);
+    EXPECT_EQ(pcsc_double::disconnected(), std::vector<SCARDHANDLE>{wide});
+    EXPECT_EQ(pcsc_double::openContexts(), 0);
+}
+
+TEST_F(Connection, ReaderNameLongerThanTheRecordIsRefused) {
+    pcsc_double::setReaders({std::string(17900, 'R')});
+    EXPECT_EQ(oConnectPCSCReader(), 0);
+    EXPECT_TRUE(pcsc_double::connects().empty());
+    EXPECT_EQ(pcsc_double::openContexts(), 0);
+    pcsc_double::setReaders({std::string(17899, 'R')});
+    EXPECT_NE(oConnectPCSCReader(), 0);
+}
+
+TEST_F(Connection, DisconnectUnpowersAndReleasesTheContext) {
+    pcsc_double::setConnectResult(0x4321, SCARD_PROTOCOL_T0);
+    ASSERT_EQ(oConnectPCSCReader(), 0x4321);
+    EXPECT_EQ(oDisconnectPCSCReader(0x4321), 0x9000);
+    EXPECT_EQ(pcsc_double::dispositions(), std::vector<DWORD>{SCARD_UNPOWER_CARD});
+    EXPECT_EQ(pcsc_double::openContexts(), 0);
+}
+
+TEST_F(Connection, DisconnectOfAStaleHandleGivesZeroButStillReleasesTheContext) {
+    pcsc_double::setConnectResult(0x4321, SCARD_PROTOCOL_T0);
+    ASSERT_EQ(oConnectPCSCReader(), 0x4321);
+    pcsc_double::failNext(Call::Disconnect, SCARD_E_INVALID_HANDLE);
+    EXPECT_EQ(oDisconnectPCSCReader(0x4321), 0);
+    EXPECT_EQ(pcsc_double::openContexts(), 0);
+    pcsc_double::failNext(Call::Disconnect, SCARD_E_INVALID_HANDLE);
+    EXPECT_EQ(oDisconnectPCSCReader(0x4321), 0);
+}
+
+TEST_F(Connection, EachConnectKeepsItsOwnContextUntilItsDisconnect) {
+    pcsc_double::setConnectResult(0x10, SCARD_PROTOCOL_T0);
+    ASSERT_EQ(oConnectPCSCReader(), 0x10);
+    pcsc_double::setConnectResult(0x20, SCARD_PROTOCOL_T0);
+    ASSERT_EQ(oConnectPCSCReader(), 0x20);
+    EXPECT_EQ(pcsc_double::openContexts(), 2);
+    EXPECT_EQ(oDisconnectPCSCReader(0x10), 0x9000);
+    EXPECT_EQ(pcsc_double::openContexts(), 1);
+    EXPECT_EQ(oDisconnectPCSCReader(0x20), 0x9000);
+    EXPECT_EQ(pcsc_double::openContexts(), 0);
+}
+
+TEST_F(Connection, ReaderNameCopiesTheFirstNameAndReleasesItsContext) {
+    pcsc_double::setReaders({"ACS ACR122U PICC Interface 00 00", "Other 00 01"});
+    char name[200];
+    std::memset(name, 'x', sizeof name);
+    EXPECT_EQ(oPCSCReaderName(name), 1);
+    EXPECT_STREQ(name, "ACS ACR122U PICC Interface 00 00");
+    EXPECT_EQ(name[33], 'x');
+    EXPECT_EQ(pcsc_double::openContexts(), 0);
+    EXPECT_EQ(pcsc_double::outstandingReaderLists(), 0);
+}
+
+TEST_F(Connection, ReaderNameFailuresLeaveTheBufferUntouched) {
+    char name[300];
+    auto untouched = [&] {
+        for (char c : name)
+            if (c != 'x') return false;
+        return true;
+    };
+    std::memset(name, 'x', sizeof name);
+
+    pcsc_double::setReaders({});
+    EXPECT_EQ(oPCSCReaderName(name), 0);
+    pcsc_double::setReaders({"Reader"});
+    pcsc_double::failNext(Call::Establish, SCARD_E_NO_SERVICE);
+    EXPECT_EQ(oPCSCReaderName(name), 0);
+    pcsc_double::failNext(Call::ListReaders, SCARD_E_NO_SERVICE);
+    EXPECT_EQ(oPCSCReaderName(name), 0);
+    // 199 characters and the NUL fill 200 bytes; one more does not fit.
+    pcsc_double::setReaders({std::string(200, 'N')});
+    EXPECT_EQ(oPCSCReaderName(name), 0);
+    EXPECT_TRUE(untouched());
+    EXPECT_EQ(pcsc_double::openContexts(), 0);
+
+    pcsc_double::setReaders({std::string(199, 'N')});
+    EXPECT_EQ(oPCSCReaderName(name), 1);
+    EXPECT_EQ(name[199], '\0');
+    EXPECT_EQ(name[200], 'x');
+    EXPECT_EQ(oPCSCReaderName(nullptr), 0);
+}
+
+}  // namespace

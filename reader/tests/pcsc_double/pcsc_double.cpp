@@ -1,0 +1,231 @@
+#include "pcsc_double.h"
+
+#include <cstdlib>
+#include <cstring>
+#include <deque>
+#include <map>
+#include <mutex>
+#include <set>
+
+namespace pcsc_double {
+namespace {
+
+struct ScriptedReply {
+    Bytes bytes;
+    LONG result;
+};
+
+struct Platform {
+    std::mutex mutex;
+    std::vector<std::string> readers;
+    SCARDHANDLE nextHandle = 0x1A2B;
+    DWORD activeProtocol = SCARD_PROTOCOL_T0;
+    std::deque<ScriptedReply> replies;
+    std::map<Call, LONG> failOnce;
+    std::map<Call, LONG> failAlways;
+    std::vector<Transmit> transmits;
+    std::vector<Connect> connects;
+    std::vector<SCARDHANDLE> disconnected;
+    std::vector<DWORD> dispositions;
+    std::set<SCARDCONTEXT> open;
+    SCARDCONTEXT nextContext = 0x5100;
+    int established = 0;
+    std::set<void*> lists;
+};
+
+Platform& platform() {
+    static Platform instance;
+    return instance;
+}
+
+// The scripted failure for this call, if any; SCARD_S_SUCCESS otherwise.
+LONG scriptedFailure(Platform& p, Call call) {
+    if (auto always = p.failAlways.find(call); always != p.failAlways.end()) return always->second;
+    if (auto once = p.failOnce.find(call); once != p.failOnce.end()) {
+        const LONG code = once->second;
+        p.failOnce.erase(once);
+        return code;
+    }
+    return SCARD_S_SUCCESS;
+}
+
+int nibble(char c) {
+    if (c >= '0' && c <= '9') return c - '0';
+    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+    std::abort();  // a test wrote a bad hex literal
+}
+
+}  // namespace
+
+Bytes hex(const std::string& text) {
+    std::string digits;
+    for (char c : text)
+        if (c != ' ') digits += c;
+    if (digits.size() % 2 != 0) std::abort();
+    Bytes bytes;
+    for (std::size_t i = 0; i < digits.size(); i += 2)
+        bytes.push_back(static_cast<std::uint8_t>(nibble(digits[i]) * 16 + nibble(digits[i + 1])));
+    return bytes;
+}
+
+std::string hexOf(const Bytes& bytes) {
+    static const char* digits = "0123456789ABCDEF";
+    std::string text;
+    for (std::size_t i = 0; i < bytes.size(); ++i) {
+        if (i != 0) text += ' ';
+        text += digits[bytes[i] >> 4];
+        text += digits[bytes[i] & 0x0F];
+    }
+    return text;
+}
+
+void reset() {
+    Platform& p = platform();
+    const std::lock_guard lock(p.mutex);
+    for (void* list : p.lists) std::free(list);
+    p.readers = {"ACS ACR122U PICC Interface 00 00"};
+    p.nextHandle = 0x1A2B;
+    p.activeProtocol = SCARD_PROTOCOL_T0;
+    p.replies.clear();
+    p.failOnce.clear();
+    p.failAlways.clear();
+    p.transmits.clear();
+    p.connects.clear();
+    p.disconnected.clear();
+    p.dispositions.clear();
+    p.open.clear();
+    p.established = 0;
+    p.lists.clear();
+}
+
+void replyWith(const Bytes& reply) {
+    const std::lock_guard lock(platform().mutex);
+    platform().replies.push_back({reply, SCARD_S_SUCCESS});
+}
+
+void failTransmit(LONG code) {
+    const std::lock_guard lock(platform().mutex);
+    platform().replies.push_back({{}, code});
+}
+
+void failNext(Call call, LONG code) {
+    const std::lock_guard lock(platform().mutex);
+    platform().failOnce[call] = code;
+}
+
+void failAll(Call call, LONG code) {
+    const std::lock_guard lock(platform().mutex);
+    platform().failAlways[call] = code;
+}
+
+void setReaders(const std::vector<std::string>& names) {
+    const std::lock_guard lock(platform().mutex);
+    platform().readers = names;
+}
+
+void setConnectResult(SCARDHANDLE handle, DWORD activeProtocol) {
+    const std::lock_guard lock(platform().mutex);
+    platform().nextHandle = handle;
+    platform().activeProtocol = activeProtocol;
+}
+
+const std::vector<Transmit>& transmits() { return platform().transmits; }
+const std::vector<Connect>& connects() { return platform().connects; }
+std::vector<SCARDHANDLE> disconnected() { return platform().disconnected; }
+std::vector<DWORD> dispositions() { return platform().dispositions; }
+int establishedContexts() { return platform().established; }
+int openContexts() { return static_cast<int>(platform().open.size()); }
+int outstandingReaderLists() { return static_cast<int>(platform().lists.size()); }
+
+}  // namespace pcsc_double
+
+using namespace pcsc_double;
+
+#define DOUBLE_API extern "C" __attribute__((visibility("default")))
+
+DOUBLE_API const SCARD_IO_REQUEST g_rgSCardT0Pci = {SCARD_PROTOCOL_T0, sizeof(SCARD_IO_REQUEST)};
+DOUBLE_API const SCARD_IO_REQUEST g_rgSCardT1Pci = {SCARD_PROTOCOL_T1, sizeof(SCARD_IO_REQUEST)};
+DOUBLE_API const SCARD_IO_REQUEST g_rgSCardRawPci = {SCARD_PROTOCOL_RAW, sizeof(SCARD_IO_REQUEST)};
+
+DOUBLE_API LONG SCardEstablishContext(DWORD, LPCVOID, LPCVOID, LPSCARDCONTEXT context) {
+    Platform& p = platform();
+    const std::lock_guard lock(p.mutex);
+    if (const LONG failure = scriptedFailure(p, Call::Establish)) return failure;
+    *context = p.nextContext++;
+    p.open.insert(*context);
+    ++p.established;
+    return SCARD_S_SUCCESS;
+}
+
+DOUBLE_API LONG SCardReleaseContext(SCARDCONTEXT context) {
+    Platform& p = platform();
+    const std::lock_guard lock(p.mutex);
+    return p.open.erase(context) == 1 ? SCARD_S_SUCCESS : SCARD_E_INVALID_HANDLE;
+}
+
+DOUBLE_API LONG SCardListReaders(SCARDCONTEXT context, LPCSTR, LPSTR readers, LPDWORD length) {
+    Platform& p = platform();
+    const std::lock_guard lock(p.mutex);
+    if (p.open.count(context) == 0) return SCARD_E_INVALID_HANDLE;
+    if (const LONG failure = scriptedFailure(p, Call::ListReaders)) return failure;
+    if (p.readers.empty()) return SCARD_E_NO_READERS_AVAILABLE;
+    std::string multiString;
+    for (const auto& name : p.readers) multiString += name + '\0';
+    multiString += '\0';
+    if (*length != SCARD_AUTOALLOCATE) return SCARD_E_INVALID_PARAMETER;  // the library always asks so
+    void* list = std::malloc(multiString.size());
+    std::memcpy(list, multiString.data(), multiString.size());
+    p.lists.insert(list);
+    *reinterpret_cast<char**>(readers) = static_cast<char*>(list);
+    *length = static_cast<DWORD>(multiString.size());
+    return SCARD_S_SUCCESS;
+}
+
+DOUBLE_API LONG SCardFreeMemory(SCARDCONTEXT, LPCVOID memory) {
+    Platform& p = platform();
+    const std::lock_guard lock(p.mutex);
+    void* list = const_cast<void*>(memory);
+    if (p.lists.erase(list) != 1) return SCARD_E_INVALID_PARAMETER;
+    std::free(list);
+    return SCARD_S_SUCCESS;
+}
+
+DOUBLE_API LONG SCardConnect(SCARDCONTEXT context, LPCSTR reader, DWORD shareMode,
+                             DWORD preferredProtocols, LPSCARDHANDLE card, LPDWORD activeProtocol) {
+    Platform& p = platform();
+    const std::lock_guard lock(p.mutex);
+    if (p.open.count(context) == 0) return SCARD_E_INVALID_HANDLE;
+    p.connects.push_back({reader, shareMode, preferredProtocols});
+    if (const LONG failure = scriptedFailure(p, Call::Connect)) return failure;
+    *card = p.nextHandle;
+    *activeProtocol = p.activeProtocol;
+    return SCARD_S_SUCCESS;
+}
+
+DOUBLE_API LONG SCardDisconnect(SCARDHANDLE card, DWORD disposition) {
+    Platform& p = platform();
+    const std::lock_guard lock(p.mutex);
+    p.disconnected.push_back(card);
+    p.dispositions.push_back(disposition);
+    return scriptedFailure(p, Call::Disconnect);
+}
+
+DOUBLE_API LONG SCardTransmit(SCARDHANDLE card, const SCARD_IO_REQUEST* sendPci, LPCBYTE sendBuffer,
+                              DWORD sendLength, SCARD_IO_REQUEST* receivePci, LPBYTE receiveBuffer,
+                              LPDWORD receiveLength) {
+    Platform& p = platform();
+    const std::lock_guard lock(p.mutex);
+    Bytes sent;
+    if (sendBuffer != nullptr) sent.assign(sendBuffer, sendBuffer + sendLength);
+    p.transmits.push_back({card, sent, *receiveLength, sendPci == &g_rgSCardT0Pci, receivePci == nullptr});
+    if (const LONG failure = scriptedFailure(p, Call::Transmit)) return failure;
+    if (p.replies.empty()) return SCARD_E_NOT_TRANSACTED;
+    const ScriptedReply reply = p.replies.front();
+    p.replies.pop_front();
+    if (reply.result != SCARD_S_SUCCESS) return reply.result;
+    if (reply.bytes.size() > *receiveLength) return SCARD_E_INSUFFICIENT_BUFFER;
+    if (!reply.bytes.empty()) std::memcpy(receiveBuffer, reply.bytes.data(), reply.bytes.size());
+    *receiveLength = static_cast<DWORD>(reply.bytes.size());
+    return SCARD_S_SUCCESS;
+}

@@ -1,0 +1,134 @@
+#include "transceive.h"
+
+#include <algorithm>
+#include <array>
+#include <cstring>
+
+#include "answer_trimming.h"
+#include "platform_transmit.h"
+#include "reader_api.h"
+
+namespace qvr {
+namespace {
+
+using Buffer = std::array<std::uint8_t, kEngineBufferSize>;
+
+constexpr std::uint8_t kPending = 0x61;  // 61 Le: Le bytes wait for GET RESPONSE
+constexpr std::int32_t kMaxCommandDirect = 255;
+constexpr std::int32_t kMaxCommandDataExchange = 252;  // Lc also counts D4 40 01
+
+// Builds the pseudo-APDU of the mode around the command; returns its length.
+std::size_t frameCommand(Buffer& apdu, std::uint8_t mode, const std::uint8_t* command,
+                         std::size_t length) {
+    std::size_t header = 0;
+    switch (mode) {
+        case kModeLedBuzzer:
+            apdu = {0xFF, 0x00, 0x40, 0x50, static_cast<std::uint8_t>(length)};
+            header = 5;
+            break;
+        case kModeDirect:
+            apdu = {0xFF, 0x00, 0x00, 0x00, static_cast<std::uint8_t>(length)};
+            header = 5;
+            break;
+        default:  // kModeDataExchange: InDataExchange with target 1
+            apdu = {0xFF, 0x00, 0x00, 0x00, static_cast<std::uint8_t>(length + 3), 0xD4, 0x40, 0x01};
+            header = 8;
+            break;
+    }
+    if (length > 0) std::memcpy(apdu.data() + header, command, length);
+    return header + length;
+}
+
+bool commandFits(std::uint8_t mode, const std::uint8_t* command, std::int32_t length) {
+    if (length < 0 || (command == nullptr && length != 0)) return false;
+    const std::int32_t limit = mode == kModeDataExchange ? kMaxCommandDataExchange : kMaxCommandDirect;
+    return length <= limit;
+}
+
+std::size_t boundedCapacity(std::int32_t capacity) {
+    return static_cast<std::size_t>(std::min(capacity, kEngineBufferSize));
+}
+
+std::int32_t twoByteStatus(const std::uint8_t* bytes) { return bytes[0] * 256 + bytes[1]; }
+
+// The answer waiting behind 61 Le: GET RESPONSE FF C0 00 00 Le, received with a
+// capacity of exactly Le. Returns false when the transmit fails.
+bool fetchPending(std::int32_t card, std::uint8_t le, Buffer& reply, std::size_t& received) {
+    const std::array<std::uint8_t, 5> getResponse{0xFF, 0xC0, 0x00, 0x00, le};
+    return transmitOnce(card, getResponse.data(), getResponse.size(), reply.data(), le, received);
+}
+
+std::int32_t deliverTrimmed(std::uint8_t mode, std::uint8_t responseClass, const Buffer& answer,
+                            std::size_t m, std::uint8_t* destination, std::int32_t* replyLength) {
+    const AnswerCut cut = answerCut(mode, responseClass, m);
+    if (cut.refused) return cut.refusalCode;
+    const std::size_t count = std::min<std::size_t>(m - cut.dropFront - cut.dropBack,
+                                                    kMaxDestinationBytes);
+    std::memcpy(destination, answer.data() + cut.dropFront, count);
+    *replyLength = static_cast<std::int32_t>(count);
+    return statusFromEnd(answer.data(), m, cut.statusFromEnd);
+}
+
+}  // namespace
+
+std::int32_t Transceive(std::uint8_t* destination, std::int32_t firstReplyCapacity,
+                        const ReaderPart& reader, std::uint8_t mode, std::uint8_t responseClass,
+                        const std::uint8_t* command, std::int32_t commandLength,
+                        std::int32_t* replyLength) noexcept {
+    if (reader.card == 0) return QVR_NOT_SENT;
+    if (destination == nullptr || replyLength == nullptr) return QVR_NOT_SENT;
+    *replyLength = 0;
+    if (!commandFits(mode, command, commandLength) || firstReplyCapacity < 0) return QVR_NOT_SENT;
+    if (mode != kModeLedBuzzer && mode != kModeDirect && mode != kModeDataExchange)
+        return QVR_NOT_SENT;
+
+    Buffer apdu;
+    const std::size_t apduLength =
+        frameCommand(apdu, mode, command, static_cast<std::size_t>(commandLength));
+    Buffer reply;
+    std::size_t r = 0;
+    const bool sent = transmitOnce(reader.card, apdu.data(), apduLength, reply.data(),
+                                   boundedCapacity(firstReplyCapacity), r);
+
+    // The LED and buzzer answer carries the LED state, which no caller wants.
+    if (mode == kModeLedBuzzer) return sent ? QVR_SW_SUCCESS : QVR_LED_TRANSMIT_FAILED;
+    if (!sent || r < 2) return QVR_TRANSPORT_FAILED;
+
+    // A direct answer (anything but exactly 61 Le) is a status word and nothing more
+    // is fetched; its length still tells the caller how much the reader said.
+    if (r != 2 || reply[0] != kPending) {
+        *replyLength = static_cast<std::int32_t>(r - 2);
+        return twoByteStatus(reply.data());
+    }
+
+    std::size_t m = 0;
+    if (!fetchPending(reader.card, reply[1], reply, m)) return QVR_TRANSPORT_FAILED;
+    return deliverTrimmed(mode, responseClass, reply, m, destination, replyLength);
+}
+
+std::int32_t TransceiveRaw(const std::uint8_t* apdu, std::int32_t length, std::int32_t capacity,
+                           std::uint8_t* destination, const ReaderPart& reader) noexcept {
+    if (reader.card == 0) return QVR_NOT_SENT;
+    if ((apdu == nullptr && length != 0) || length < 0 || destination == nullptr || capacity < 0)
+        return 0;
+
+    const std::size_t limit = boundedCapacity(capacity);
+    Buffer reply;
+    std::size_t r = 0;
+    if (!transmitOnce(reader.card, apdu, static_cast<std::size_t>(length), reply.data(), limit, r))
+        return 0;
+
+    if (r == 2 && reply[0] == kPending) {
+        // ISO 7816: Le 00 announces 256 bytes; the answer carries its status word too.
+        const std::size_t le = reply[1] == 0 ? 256 : reply[1];
+        const std::array<std::uint8_t, 5> getResponse{0x00, 0xC0, 0x00, 0x00, reply[1]};
+        if (!transmitOnce(reader.card, getResponse.data(), getResponse.size(), reply.data(),
+                          le + 2, r))
+            return 0;
+        if (r > limit) return 0;
+    }
+    std::memcpy(destination, reply.data(), r);
+    return static_cast<std::int32_t>(r);
+}
+
+}  // namespace qvr

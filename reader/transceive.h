@@ -1,0 +1,49 @@
+// The transceive engine: the only road from the library to the reader.
+//
+// Under T=0 the ACR122U answers a command that has response data with the two
+// bytes 61 Le; the data itself is fetched with GET RESPONSE. Both operations here are
+// built around that two-step exchange.
+#ifndef QVR_ACR122_TRANSCEIVE_H
+#define QVR_ACR122_TRANSCEIVE_H
+
+#include <cstdint>
+
+#include "work_record.h"
+
+namespace qvr {
+
+// Pseudo-APDU that carries the command data.
+enum Mode : std::uint8_t {
+    kModeLedBuzzer = 2,      // FF 00 40 50 Lc data: LED and buzzer control
+    kModeDirect = 8,         // FF 00 00 00 Lc data: data is a complete PN532 command
+    kModeDataExchange = 9,   // FF 00 00 00 Lc D4 40 01 data: data goes to the card (target 1)
+};
+
+// Which bytes of the reader's answer reach the caller (see answer_trimming.h).
+enum ResponseClass : std::uint8_t {
+    kClassCardData = 11,     // mode 8: drop 4 leading bytes; mode 9: card data, card status
+    kClassCardAnswer = 12,   // mode 8: drop 3 leading bytes; mode 9: card answer, reader status
+    kClassChipData = 0xFF,   // mode 8: drop D5 and the response code
+};
+
+constexpr std::int32_t kEngineBufferSize = 1000;
+constexpr std::int32_t kMaxDestinationBytes = 251;
+
+// Wraps command in the mode's pseudo-APDU, sends it, fetches pending data and
+// copies the trimmed answer (at most 251 bytes) to destination. Returns a status
+// word; *replyLength receives the number of bytes delivered (for a direct answer,
+// the answer's length less its two status bytes, with nothing delivered).
+std::int32_t Transceive(std::uint8_t* destination, std::int32_t firstReplyCapacity,
+                        const ReaderPart& reader, std::uint8_t mode, std::uint8_t responseClass,
+                        const std::uint8_t* command, std::int32_t commandLength,
+                        std::int32_t* replyLength) noexcept;
+
+// Sends apdu unchanged, fetches pending data with GET RESPONSE 00 C0 00 00 Le and
+// copies the whole answer, status bytes included, to destination. Returns the number
+// of bytes delivered, 0 on failure, 0x7001 without a card handle.
+std::int32_t TransceiveRaw(const std::uint8_t* apdu, std::int32_t length, std::int32_t capacity,
+                           std::uint8_t* destination, const ReaderPart& reader) noexcept;
+
+}  // namespace qvr
+
+#endif
