@@ -20,6 +20,9 @@ std::int32_t composeCommand(WorkRecord& record, std::initializer_list<std::strin
 
 std::string_view callerText(const char* text, std::size_t characters) noexcept {
     if (text == nullptr) return {};
+    // Reading stops at a terminator: a caller that hands in a shorter, terminated
+    // string gets a refusal, not a read past the end of its string.
+    if (strnlen(text, characters) != characters) return {};
     return {text, characters};
 }
 

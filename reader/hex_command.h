@@ -16,8 +16,8 @@ namespace qvr {
 // text does not convert (a piece that is not hex digits); nothing may be sent then.
 std::int32_t composeCommand(WorkRecord& record, std::initializer_list<std::string_view> pieces) noexcept;
 
-// Caller text of a fixed number of characters, read without a terminator. Empty
-// when the pointer is null, so that the conversion refuses it.
+// Caller text of a fixed number of characters, which need no terminator. Empty when
+// the pointer is null or a terminator comes first, so that the command is refused.
 std::string_view callerText(const char* text, std::size_t characters) noexcept;
 
 }  // namespace qvr
