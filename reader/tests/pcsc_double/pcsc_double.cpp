@@ -21,6 +21,9 @@ struct Platform {
     SCARDHANDLE nextHandle = 0x1A2B;
     DWORD activeProtocol = SCARD_PROTOCOL_T0;
     std::deque<ScriptedReply> replies;
+    std::vector<Bytes> cycle;
+    std::size_t cycleNext = 0;
+    bool recording = true;
     std::map<Call, LONG> failOnce;
     std::map<Call, LONG> failAlways;
     std::vector<Transmit> transmits;
@@ -88,6 +91,9 @@ void reset() {
     p.nextHandle = 0x1A2B;
     p.activeProtocol = SCARD_PROTOCOL_T0;
     p.replies.clear();
+    p.cycle.clear();
+    p.cycleNext = 0;
+    p.recording = true;
     p.failOnce.clear();
     p.failAlways.clear();
     p.transmits.clear();
@@ -102,6 +108,17 @@ void reset() {
 void replyWith(const Bytes& reply) {
     const std::lock_guard lock(platform().mutex);
     platform().replies.push_back({reply, SCARD_S_SUCCESS});
+}
+
+void replyInCycle(const std::vector<Bytes>& cycle) {
+    const std::lock_guard lock(platform().mutex);
+    platform().cycle = cycle;
+    platform().cycleNext = 0;
+}
+
+void recordTransmits(bool on) {
+    const std::lock_guard lock(platform().mutex);
+    platform().recording = on;
 }
 
 void failTransmit(LONG code) {
@@ -216,16 +233,27 @@ DOUBLE_API LONG SCardTransmit(SCARDHANDLE card, const SCARD_IO_REQUEST* sendPci,
                               LPDWORD receiveLength) {
     Platform& p = platform();
     const std::lock_guard lock(p.mutex);
-    Bytes sent;
-    if (sendBuffer != nullptr) sent.assign(sendBuffer, sendBuffer + sendLength);
-    p.transmits.push_back({card, sent, *receiveLength, sendPci == &g_rgSCardT0Pci, receivePci == nullptr});
+    if (p.recording) {
+        Bytes sent;
+        if (sendBuffer != nullptr) sent.assign(sendBuffer, sendBuffer + sendLength);
+        p.transmits.push_back({card, sent, *receiveLength, sendPci == &g_rgSCardT0Pci, receivePci == nullptr});
+    }
     if (const LONG failure = scriptedFailure(p, Call::Transmit)) return failure;
-    if (p.replies.empty()) return SCARD_E_NOT_TRANSACTED;
-    const ScriptedReply reply = p.replies.front();
-    p.replies.pop_front();
-    if (reply.result != SCARD_S_SUCCESS) return reply.result;
-    if (reply.bytes.size() > *receiveLength) return SCARD_E_INSUFFICIENT_BUFFER;
-    if (!reply.bytes.empty()) std::memcpy(receiveBuffer, reply.bytes.data(), reply.bytes.size());
-    *receiveLength = static_cast<DWORD>(reply.bytes.size());
+    const Bytes* bytes = nullptr;
+    ScriptedReply scripted;
+    if (!p.replies.empty()) {
+        scripted = p.replies.front();
+        p.replies.pop_front();
+        if (scripted.result != SCARD_S_SUCCESS) return scripted.result;
+        bytes = &scripted.bytes;
+    } else if (!p.cycle.empty()) {
+        bytes = &p.cycle[p.cycleNext];
+        p.cycleNext = (p.cycleNext + 1) % p.cycle.size();
+    } else {
+        return SCARD_E_NOT_TRANSACTED;
+    }
+    if (bytes->size() > *receiveLength) return SCARD_E_INSUFFICIENT_BUFFER;
+    if (!bytes->empty()) std::memcpy(receiveBuffer, bytes->data(), bytes->size());
+    *receiveLength = static_cast<DWORD>(bytes->size());
     return SCARD_S_SUCCESS;
 }

@@ -47,7 +47,11 @@ void reset();
 void replyWith(const Bytes& reply);
 // The next transmit fails with this code.
 void failTransmit(LONG code);
-// Transmits beyond the script fail with SCARD_E_NOT_TRANSACTED.
+// Transmits beyond the script fail with SCARD_E_NOT_TRANSACTED, unless a cycle is set:
+// then they answer with the cycle's replies in turn, for ever (benchmarks use this).
+void replyInCycle(const std::vector<Bytes>& cycle);
+// Whether transmits are recorded (on after reset; benchmarks switch it off).
+void recordTransmits(bool on);
 
 // The next call of the kind fails with this code (once).
 void failNext(Call call, LONG code);
