@@ -3,7 +3,8 @@
 #include <getopt.h>
 
 #include <cstdio>
-#include <cstring>
+#include <cstdlib>
+#include <string_view>
 
 #include "hex_text.h"
 
@@ -48,18 +49,18 @@ std::optional<ProbeOptions> parseProbeOptions(int argc, char** argv, int& exitCo
                 }
                 break;
             case 't':
-                if (std::strcmp(optarg, "10") && std::strcmp(optarg, "11") && std::strcmp(optarg, "12")) {
+                if (std::string_view type{optarg}; type != "10" && type != "11" && type != "12") {
                     std::fprintf(stderr, "qvr-probe: --type is 10, 11 or 12\n");
                     return std::nullopt;
                 }
                 options.exchangeType = static_cast<std::int32_t>(std::strtol(optarg, nullptr, 10));
                 break;
             case 'b':
-                if (std::strcmp(optarg, "on") && std::strcmp(optarg, "off")) {
+                if (std::string_view setting{optarg}; setting != "on" && setting != "off") {
                     std::fprintf(stderr, "qvr-probe: --buzzer is on or off\n");
                     return std::nullopt;
                 }
-                options.buzzerOnDetection = std::strcmp(optarg, "on") == 0;
+                options.buzzerOnDetection = std::string_view{optarg} == "on";
                 break;
             case 'd':
                 options.cardDetails = true;
