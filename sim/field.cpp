@@ -1,0 +1,22 @@
+#include "field.h"
+
+#include <algorithm>
+
+namespace vreader {
+
+void Field::insert(Card& card) {
+    if (!contains(card)) cards_.push_back(&card);
+}
+
+bool Field::remove(const Card& card) {
+    const auto found = std::find(cards_.begin(), cards_.end(), &card);
+    if (found == cards_.end()) return false;
+    cards_.erase(found);
+    return true;
+}
+
+bool Field::contains(const Card& card) const {
+    return std::find(cards_.begin(), cards_.end(), &card) != cards_.end();
+}
+
+}  // namespace vreader

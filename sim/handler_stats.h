@@ -1,0 +1,30 @@
+// What the virtual reader itself spends per command: from the message read off the
+// socket to the answer ready to write, slow-answer faults included.
+#ifndef VREADER_HANDLER_STATS_H
+#define VREADER_HANDLER_STATS_H
+
+#include <algorithm>
+#include <chrono>
+#include <cstdint>
+
+namespace vreader {
+
+struct HandlerStats {
+    std::uint64_t commands = 0;
+    std::chrono::nanoseconds total{0};
+    std::chrono::nanoseconds longest{0};
+
+    void record(std::chrono::nanoseconds spent) {
+        ++commands;
+        total += spent;
+        longest = std::max(longest, spent);
+    }
+    double mean_microseconds() const {
+        if (commands == 0) return 0.0;
+        return static_cast<double>(total.count()) / static_cast<double>(commands) / 1000.0;
+    }
+};
+
+}  // namespace vreader
+
+#endif

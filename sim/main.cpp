@@ -1,0 +1,40 @@
+// virtual-acr122u: a virtual ACR122U contactless reader with virtual cards, served
+// to pcscd through the vpcd driver.
+#include <cstdio>
+#include <exception>
+#include <memory>
+
+#include "control_socket.h"
+#include "event_loop.h"
+#include "options.h"
+#include "scenario.h"
+#include "virtual_reader.h"
+#include "vpcd_link.h"
+
+int main(int argc, char** argv) {
+    using namespace vreader;
+    std::string error;
+    const auto options = parse_options(std::vector<std::string>(argv + 1, argv + argc), &error);
+    if (!options) {
+        std::fprintf(stderr, "virtual-acr122u: %s\n%s", error.c_str(), kUsage);
+        return 2;
+    }
+    try {
+        Scenario scenario = load_scenario_file(options->scenario_path);
+        const Presence presence = options->presence.value_or(scenario.presence.value_or(Presence::Always));
+        VirtualReader device(std::move(scenario), presence);
+        std::unique_ptr<ControlSocket> control;
+        if (!options->control_path.empty()) control = std::make_unique<ControlSocket>(options->control_path);
+        VpcdLink link(options->port);
+        run_event_loop(device, link, control.get(), {options->read_stdin, options->verbose});
+        const HandlerStats& stats = device.stats();
+        if (options->verbose) {
+            std::fprintf(stderr, "virtual-acr122u: %llu commands, %.2f us each on average\n",
+                         static_cast<unsigned long long>(stats.commands), stats.mean_microseconds());
+        }
+        return 0;
+    } catch (const std::exception& e) {
+        std::fprintf(stderr, "virtual-acr122u: %s\n", e.what());
+        return 1;
+    }
+}

@@ -1,0 +1,113 @@
+// Frame dispatch and the chip's housekeeping commands.
+#include "pn532_chip.h"
+
+#include "pn532_codes.h"
+
+namespace vreader {
+
+using namespace pn532;
+
+std::optional<Pn532Chip::Handler> Pn532Chip::handler_for(std::uint8_t command) {
+    static const std::map<std::uint8_t, Handler> kHandlers = {
+        {kGetFirmwareVersion, &Pn532Chip::get_firmware_version},
+        {kGetGeneralStatus, &Pn532Chip::get_general_status},
+        {kReadRegister, &Pn532Chip::read_register},
+        {kWriteRegister, &Pn532Chip::write_register},
+        {kSetParameters, &Pn532Chip::set_parameters},
+        {kSamConfiguration, &Pn532Chip::sam_configuration},
+        {kRfConfiguration, &Pn532Chip::rf_configuration},
+        {kInDataExchange, &Pn532Chip::in_data_exchange},
+        {kInCommunicateThru, &Pn532Chip::in_communicate_thru},
+        {kInDeselect, &Pn532Chip::in_deselect},
+        {kInListPassiveTarget, &Pn532Chip::in_list_passive_target},
+        {kInPsl, &Pn532Chip::in_psl},
+        {kInRelease, &Pn532Chip::in_release},
+        {kInAutoPoll, &Pn532Chip::in_auto_poll},
+    };
+    const auto found = kHandlers.find(command);
+    if (found == kHandlers.end()) return std::nullopt;
+    return found->second;
+}
+
+Bytes Pn532Chip::execute(const Bytes& frame) {
+    if (frame.size() < 2 || frame[0] != kHostToChip) return Bytes{kSyntaxError};
+    const std::uint8_t command = frame[1];
+    const auto handler = handler_for(command);
+    if (!handler) return Bytes{kSyntaxError};
+    const Answer data = (this->**handler)(Bytes(frame.begin() + 2, frame.end()));
+    if (!data) return Bytes{kSyntaxError};
+    return join({Bytes{kChipToHost, static_cast<std::uint8_t>(command + 1)}, *data});
+}
+
+Pn532Chip::Answer Pn532Chip::get_firmware_version(const Bytes&) {
+    return Bytes{kFirmwareIc, kFirmwareVersion, kFirmwareRevision, kFirmwareSupport};
+}
+
+// Err, Field (an external field detected: never, the reader is alone), NbTg, then
+// per target Tg BrRx BrTx Type, then the SAM status.
+Pn532Chip::Answer Pn532Chip::get_general_status(const Bytes&) {
+    Bytes status{kSuccess, 0x00, static_cast<std::uint8_t>(targets_.size())};
+    for (const ActiveTarget& t : targets_) {
+        const bool felica = t.modulation == Modulation::FeliCa212 ||
+                            t.modulation == Modulation::FeliCa424;
+        const std::uint8_t type = felica ? 0x10 : 0x00;
+        status.insert(status.end(), {t.number, t.bit_rate_rx, t.bit_rate_tx, type});
+    }
+    status.push_back(0x00);
+    return status;
+}
+
+// ReadRegister: (ADRH ADRL)... -> one value per address.
+Pn532Chip::Answer Pn532Chip::read_register(const Bytes& parameters) {
+    if (parameters.empty() || parameters.size() % 2 != 0) return std::nullopt;
+    Bytes values;
+    for (std::size_t i = 0; i < parameters.size(); i += 2) {
+        const auto address = static_cast<std::uint16_t>(parameters[i] << 8 | parameters[i + 1]);
+        const auto found = registers_.find(address);
+        values.push_back(found == registers_.end() ? 0x00 : found->second);
+    }
+    return values;
+}
+
+// WriteRegister: (ADRH ADRL value)...
+Pn532Chip::Answer Pn532Chip::write_register(const Bytes& parameters) {
+    if (parameters.empty() || parameters.size() % 3 != 0) return std::nullopt;
+    for (std::size_t i = 0; i < parameters.size(); i += 3) {
+        const auto address = static_cast<std::uint16_t>(parameters[i] << 8 | parameters[i + 1]);
+        registers_[address] = parameters[i + 2];
+    }
+    return Bytes{};
+}
+
+Pn532Chip::Answer Pn532Chip::set_parameters(const Bytes& parameters) {
+    if (parameters.size() != 1) return std::nullopt;
+    parameter_flags_ = parameters[0];
+    return Bytes{};
+}
+
+Pn532Chip::Answer Pn532Chip::sam_configuration(const Bytes& parameters) {
+    if (parameters.empty() || parameters.size() > 3) return std::nullopt;
+    return Bytes{};
+}
+
+// Item 01 switches the RF field (bit 0); item 05 sets the retry counts. The analog
+// and timing items are accepted and have no effect on virtual cards.
+Pn532Chip::Answer Pn532Chip::rf_configuration(const Bytes& parameters) {
+    if (parameters.size() < 2) return std::nullopt;
+    const Bytes data(parameters.begin() + 1, parameters.end());
+    switch (parameters[0]) {
+        case kRfField:
+            if (data.size() != 1) return std::nullopt;
+            rf_field_on_ = (data[0] & 0x01) != 0;
+            break;
+        case kMaxRetries:
+            if (data.size() != 3) return std::nullopt;
+            max_retries_ = data;
+            break;
+        default:
+            break;
+    }
+    return Bytes{};
+}
+
+}  // namespace vreader

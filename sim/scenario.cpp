@@ -1,0 +1,94 @@
+#include "scenario.h"
+
+#include <fstream>
+#include <sstream>
+
+#include <nlohmann/json.hpp>
+
+#include "scenario_cards.h"
+
+namespace vreader {
+
+namespace {
+
+using nlohmann::json;
+
+std::vector<std::unique_ptr<Card>> cards_from(const json& document) {
+    std::vector<std::unique_ptr<Card>> cards;
+    if (!document.contains("cards")) return cards;
+    if (!document.at("cards").is_array()) throw ScenarioError("\"cards\" must be a list");
+    for (const json& description : document.at("cards")) {
+        auto card = card_from_json(description);
+        for (const auto& other : cards) {
+            if (other->id() == card->id()) {
+                throw ScenarioError("two cards have the id \"" + card->id() + "\"");
+            }
+        }
+        cards.push_back(std::move(card));
+    }
+    return cards;
+}
+
+// Without a "field" list every card starts in the field, in the order listed.
+std::vector<Card*> initial_field_of(const json& document, const Scenario& scenario) {
+    std::vector<Card*> field;
+    if (!document.contains("field")) {
+        for (const auto& card : scenario.cards) field.push_back(card.get());
+        return field;
+    }
+    if (!document.at("field").is_array()) throw ScenarioError("\"field\" must be a list of card ids");
+    for (const json& id : document.at("field")) {
+        Card* card = id.is_string() ? scenario.find(id.get<std::string>()) : nullptr;
+        if (!card) throw ScenarioError("\"field\" names an unknown card: " + id.dump());
+        field.push_back(card);
+    }
+    return field;
+}
+
+}  // namespace
+
+std::optional<Presence> presence_from_name(std::string_view name) {
+    if (name == "always") return Presence::Always;
+    if (name == "tag") return Presence::WhileTagInField;
+    return std::nullopt;
+}
+
+Card* Scenario::find(std::string_view id) const {
+    for (const auto& card : cards) {
+        if (card->id() == id) return card.get();
+    }
+    return nullptr;
+}
+
+Scenario parse_scenario(const std::string& json_text) try {
+    const json document = json::parse(json_text, nullptr, false);
+    if (document.is_discarded() || !document.is_object()) {
+        throw ScenarioError("not a JSON object");
+    }
+    Scenario scenario;
+    scenario.cards = cards_from(document);
+    scenario.initial_field = initial_field_of(document, scenario);
+    if (document.contains("presence")) {
+        const json& name = document.at("presence");
+        scenario.presence = name.is_string() ? presence_from_name(name.get<std::string>()) : std::nullopt;
+        if (!scenario.presence) throw ScenarioError("\"presence\" must be \"always\" or \"tag\"");
+    }
+    return scenario;
+} catch (const json::exception& e) {
+    // A field of the wrong JSON type deep inside a card description.
+    throw ScenarioError(std::string("malformed: ") + e.what());
+}
+
+Scenario load_scenario_file(const std::string& path) {
+    std::ifstream file(path);
+    if (!file) throw ScenarioError(path + ": cannot be read");
+    std::stringstream text;
+    text << file.rdbuf();
+    try {
+        return parse_scenario(text.str());
+    } catch (const ScenarioError& e) {
+        throw ScenarioError(path + ": " + e.what());
+    }
+}
+
+}  // namespace vreader

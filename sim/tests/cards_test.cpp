@@ -1,0 +1,114 @@
+// The virtual cards on their own: what each answers to activation and to frames.
+#include <gtest/gtest.h>
+
+#include "test_cards.h"
+
+namespace vreader::testing {
+namespace {
+
+const Activation kTypeA{Modulation::TypeA106, {}, false};
+const Activation kTypeAIso4{Modulation::TypeA106, {}, true};
+const Activation kTypeB{Modulation::TypeB106, H("00"), false};
+const Activation kFeliCa212{Modulation::FeliCa212, H("00 FF FF 01 00"), false};
+const Activation kFeliCa424{Modulation::FeliCa424, H("00 FF FF 00 00"), false};
+
+TEST(TypeBCard, TargetDataIsAtqbThenAttribAnswer) {
+    const auto card = make_type_b();
+    EXPECT_EQ(card->target_data(kTypeB), H("50 E8 25 3E EC 00 00 00 11 00 81 85 01 00"));
+    EXPECT_EQ(card->target_data(kTypeA), std::nullopt);
+    EXPECT_EQ(card->target_data(kFeliCa212), std::nullopt);
+}
+
+TEST(TypeBCard, AnswersOnlyItsOwnApplicationFamily) {
+    const auto card = make_type_b();  // AFI 00: answers only a call to every family
+    EXPECT_TRUE(card->target_data({Modulation::TypeB106, H("00"), false}));
+    EXPECT_TRUE(card->target_data({Modulation::TypeB106, {}, false}));
+    EXPECT_FALSE(card->target_data({Modulation::TypeB106, H("10"), false}));
+}
+
+TEST(TypeBCard, ApplicationAnswersKnownApdusAndDefaultStatusOtherwise) {
+    const auto card = make_type_b();
+    EXPECT_EQ(card->answer(H("00 A4 04 00 02 3F 00")), H("6F 00 90 00"));
+    EXPECT_EQ(card->answer(H("00 B0 00 00 00")), H("6A 82"));
+    EXPECT_EQ(card->answer(H("00 B0 00 00 01")), H("6D 00"));
+}
+
+TEST(TypeACard, Iso14443_4CardReportsAtsAndPassesApdus) {
+    const auto card = make_type_a();
+    EXPECT_EQ(card->target_data(kTypeA), H("00 04 20 04 08 12 34 56 05 78 80 70 02"));
+    EXPECT_EQ(card->target_data(kTypeAIso4), card->target_data(kTypeA));
+    EXPECT_EQ(card->target_data({Modulation::TypeA106, H("08 12 34 56"), false}),
+              card->target_data(kTypeA));
+    EXPECT_EQ(card->target_data({Modulation::TypeA106, H("08 12 34 57"), false}), std::nullopt);
+    EXPECT_EQ(card->answer(H("00 A4 04 00 00")), H("90 00"));
+    EXPECT_EQ(card->answer(H("00 CA 00 00 00")), H("6A 82"));
+}
+
+TEST(Type2Tag, IsTypeAWithoutIso14443_4) {
+    const auto tag = make_type2();
+    EXPECT_EQ(tag->target_data(kTypeA), H("00 44 00 07 04 A1 B2 C3 D4 E5 F6"));
+    EXPECT_EQ(tag->target_data(kTypeAIso4), std::nullopt);
+    EXPECT_EQ(tag->answer(H("00 A4 04 00 00")), std::nullopt);
+}
+
+TEST(Type2Tag, ReadAnswersFourPagesAndRollsOverAtTheEnd) {
+    const auto tag = make_type2();
+    EXPECT_EQ(tag->answer(H("30 00")), H("00 01 02 03 10 11 12 13 20 21 22 23 30 31 32 33"));
+    EXPECT_EQ(tag->answer(H("30 06")), H("60 61 62 63 70 71 72 73 00 01 02 03 10 11 12 13"));
+    EXPECT_EQ(tag->answer(H("30 08")), std::nullopt);
+    EXPECT_EQ(tag->answer(H("30")), std::nullopt);
+}
+
+TEST(Type2Tag, WriteStoresOnePage) {
+    const auto tag = make_type2();
+    EXPECT_EQ(tag->answer(H("A2 05 DE AD BE EF")), Bytes{});
+    EXPECT_EQ(tag->answer(H("30 04")), H("40 41 42 43 DE AD BE EF 60 61 62 63 70 71 72 73"));
+    EXPECT_EQ(tag->answer(H("A2 08 00 00 00 00")), std::nullopt);
+}
+
+TEST(FeliCaCard, PollingAnswerCountsItsOwnLengthByte) {
+    const auto card = make_felica();
+    EXPECT_EQ(card->target_data(kFeliCa212),
+              H("14 01 01 02 03 04 05 06 07 08 F1 F2 F3 F4 F5 F6 F7 F8 AA BB"));
+    EXPECT_EQ(card->target_data(kFeliCa424),
+              H("12 01 01 02 03 04 05 06 07 08 F1 F2 F3 F4 F5 F6 F7 F8"));
+}
+
+TEST(FeliCaCard, PollingMatchesSystemCodeWithWildcardBytes) {
+    const auto card = make_felica();
+    EXPECT_TRUE(card->polling_response(H("00 AA BB 00 00")));
+    EXPECT_TRUE(card->polling_response(H("00 AA FF 00 00")));
+    EXPECT_FALSE(card->polling_response(H("00 12 34 00 00")));
+}
+
+TEST(FeliCaCard, AnswersOnlyAtItsBitRates) {
+    const auto slow_only = make_felica("f", true, false);
+    EXPECT_TRUE(slow_only->target_data(kFeliCa212));
+    EXPECT_FALSE(slow_only->target_data(kFeliCa424));
+    EXPECT_FALSE(slow_only->target_data(kTypeA));
+}
+
+TEST(FeliCaCard, RequestResponseReportsMode) {
+    const auto card = make_felica();
+    EXPECT_EQ(card->answer(H("0A 04 01 02 03 04 05 06 07 08")),
+              H("0B 05 01 02 03 04 05 06 07 08 02"));
+    // Another card's IDm, or a length byte that lies: no answer.
+    EXPECT_EQ(card->answer(H("0A 04 01 02 03 04 05 06 07 09")), std::nullopt);
+    EXPECT_EQ(card->answer(H("0B 04 01 02 03 04 05 06 07 08")), std::nullopt);
+    EXPECT_EQ(card->answer(H("06 00 FF FF 00 00")),
+              H("12 01 01 02 03 04 05 06 07 08 F1 F2 F3 F4 F5 F6 F7 F8"));
+    EXPECT_EQ(card->answer(H("06 00 FF FF 01 00")),
+              H("14 01 01 02 03 04 05 06 07 08 F1 F2 F3 F4 F5 F6 F7 F8 AA BB"));
+}
+
+TEST(HexBytes, ParsesSpacedAndPackedHexAndRefusesTheRest) {
+    EXPECT_EQ(parse_hex("d5 03:32"), (Bytes{0xD5, 0x03, 0x32}));
+    EXPECT_EQ(parse_hex(""), Bytes{});
+    EXPECT_EQ(parse_hex("D5 0"), std::nullopt);
+    EXPECT_EQ(parse_hex("D 50"), std::nullopt);  // a separator inside a byte
+    EXPECT_EQ(parse_hex("G0"), std::nullopt);
+    EXPECT_EQ(to_hex(Bytes{0x0A, 0xFF}), "0A FF");
+}
+
+}  // namespace
+}  // namespace vreader::testing

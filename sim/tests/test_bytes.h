@@ -1,0 +1,20 @@
+// Hex in, hex out: test vectors read like the bytes on the wire.
+#ifndef VREADER_TEST_BYTES_H
+#define VREADER_TEST_BYTES_H
+
+#include <stdexcept>
+#include <string>
+
+#include "hex_bytes.h"
+
+namespace vreader::testing {
+
+inline Bytes H(const std::string& hex) {
+    auto bytes = parse_hex(hex);
+    if (!bytes) throw std::invalid_argument("bad hex in test: " + hex);
+    return *bytes;
+}
+
+}  // namespace vreader::testing
+
+#endif

@@ -1,0 +1,53 @@
+// Cards with the identities of well-known traces, for the chip and reader tests.
+#ifndef VREADER_TEST_CARDS_H
+#define VREADER_TEST_CARDS_H
+
+#include <memory>
+
+#include "felica_card.h"
+#include "test_bytes.h"
+#include "type2_tag.h"
+#include "type_a_card.h"
+#include "type_b_card.h"
+
+namespace vreader::testing {
+
+inline std::unique_ptr<TypeBCard> make_type_b(const std::string& id = "typeb") {
+    ResponseTable apdus(H("6D 00"));
+    apdus.add(H("00 A4 04 00 02 3F 00"), H("6F 00 90 00"));
+    apdus.add(H("00 B0 00 00 00"), H("6A 82"));
+    return std::make_unique<TypeBCard>(
+        id, std::chrono::milliseconds(0),
+        TypeBIdentity{H("E8 25 3E EC"), H("00 00 00 11"), H("00 81 85"), H("00")}, std::move(apdus));
+}
+
+inline std::unique_ptr<FeliCaCard> make_felica(const std::string& id = "felica", bool at_212 = true,
+                                               bool at_424 = true) {
+    FeliCaIdentity identity{H("01 02 03 04 05 06 07 08"), H("F1 F2 F3 F4 F5 F6 F7 F8"), H("AA BB"),
+                            0x02, at_212, at_424};
+    return std::make_unique<FeliCaCard>(id, std::chrono::milliseconds(0), std::move(identity),
+                                        ResponseTable{});
+}
+
+inline std::unique_ptr<TypeACard> make_type_a(const std::string& id = "typea") {
+    ResponseTable apdus(H("6A 82"));
+    apdus.add(H("00 A4 04 00 00"), H("90 00"));
+    return std::make_unique<TypeACard>(
+        id, std::chrono::milliseconds(0),
+        TypeAIdentity{H("08 12 34 56"), H("00 04"), 0x20, H("05 78 80 70 02")}, std::move(apdus));
+}
+
+// 8 pages: page n holds n0 n1 n2 n3.
+inline std::unique_ptr<Type2Tag> make_type2(const std::string& id = "ultralight") {
+    Bytes pages;
+    for (std::uint8_t page = 0; page < 8; ++page) {
+        for (std::uint8_t i = 0; i < 4; ++i) pages.push_back(static_cast<std::uint8_t>(page << 4 | i));
+    }
+    return std::make_unique<Type2Tag>(
+        id, std::chrono::milliseconds(0),
+        TypeAIdentity{H("04 A1 B2 C3 D4 E5 F6"), H("00 44"), 0x00, {}}, std::move(pages), Bytes{});
+}
+
+}  // namespace vreader::testing
+
+#endif

@@ -1,0 +1,39 @@
+#include "type_b_card.h"
+
+namespace vreader {
+
+namespace {
+constexpr std::uint8_t kAtqbCode = 0x50;
+}
+
+TypeBCard::TypeBCard(std::string id, std::chrono::milliseconds answer_delay,
+                     TypeBIdentity identity, ResponseTable apdus)
+    : Card(std::move(id), answer_delay), identity_(std::move(identity)), apdus_(std::move(apdus)) {}
+
+Bytes TypeBCard::atqb() const {
+    return join({Bytes{kAtqbCode}, identity_.pupi, identity_.application_data,
+                 identity_.protocol_info});
+}
+
+// AFI 00 calls every card; otherwise the family (high nibble) must match, and the
+// sub-family too unless the request leaves it 0.
+bool TypeBCard::answers_afi(const Bytes& initiator_data) const {
+    const std::uint8_t wanted = initiator_data.empty() ? 0 : initiator_data[0];
+    if (wanted == 0) return true;
+    const std::uint8_t own = identity_.application_data.empty() ? 0 : identity_.application_data[0];
+    if ((wanted & 0xF0) != (own & 0xF0)) return false;
+    return (wanted & 0x0F) == 0 || (wanted & 0x0F) == (own & 0x0F);
+}
+
+std::optional<Bytes> TypeBCard::target_data(const Activation& activation) const {
+    if (activation.modulation != Modulation::TypeB106) return std::nullopt;
+    if (!answers_afi(activation.initiator_data)) return std::nullopt;
+    Bytes data = atqb();
+    data.push_back(static_cast<std::uint8_t>(identity_.attrib_response.size()));
+    data.insert(data.end(), identity_.attrib_response.begin(), identity_.attrib_response.end());
+    return data;
+}
+
+std::optional<Bytes> TypeBCard::answer(const Bytes& frame) { return apdus_.answer(frame); }
+
+}  // namespace vreader
