@@ -1,0 +1,30 @@
+#include "reader_binding.h"
+
+#include <dlfcn.h>
+
+namespace ferrow {
+namespace {
+
+template <typename Entry>
+bool bindEntry(void* module, const char* name, Entry& slot) noexcept {
+    slot = reinterpret_cast<Entry>(dlsym(module, name));
+    return slot != nullptr;
+}
+
+}  // namespace
+
+bool bindReaderLibrary(BridgeState& state) noexcept {
+    state.readerModule = dlopen(kReaderLibraryName, RTLD_NOW);
+    if (state.readerModule == nullptr) return false;
+    void* module = state.readerModule;
+    // && stops at the first missing export, leaving the later slots alone.
+    return bindEntry(module, "oConnectPCSCReader", state.connectReader) &&
+           bindEntry(module, "oSetRetryTimeToOne", state.setRetryTimeToOne) &&
+           bindEntry(module, "oPollingTags", state.pollingTags) &&
+           bindEntry(module, "oSendTo", state.sendTo) &&
+           bindEntry(module, "oPCSCReaderName", state.readerName) &&
+           bindEntry(module, "oDeSelectTag", state.deselectTag) &&
+           bindEntry(module, "oTurnOffAntennaPower", state.turnOffAntennaPower);
+}
+
+}  // namespace ferrow

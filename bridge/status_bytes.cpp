@@ -1,0 +1,44 @@
+#include "status_bytes.h"
+
+#include <cstdio>
+#include <optional>
+
+namespace ferrow {
+namespace {
+
+// Up to eight hex digits of a 32-bit value and the terminator.
+constexpr std::size_t kStatusTextSize = 9;
+
+std::optional<std::uint8_t> hexDigitValue(char c) noexcept {
+    if (c >= '0' && c <= '9') return static_cast<std::uint8_t>(c - '0');
+    if (c >= 'A' && c <= 'F') return static_cast<std::uint8_t>(c - 'A' + 10);
+    if (c >= 'a' && c <= 'f') return static_cast<std::uint8_t>(c - 'a' + 10);
+    return std::nullopt;  // includes the terminator of a text shorter than four characters
+}
+
+std::optional<std::uint8_t> decodePair(const char* pair) noexcept {
+    const auto high = hexDigitValue(pair[0]);
+    if (!high) return std::nullopt;
+    const auto low = hexDigitValue(pair[1]);
+    if (!low) return std::nullopt;
+    return static_cast<std::uint8_t>(*high * 16 + *low);
+}
+
+}  // namespace
+
+void writeStatusBytes(std::int32_t status, std::uint8_t* target) noexcept {
+    char text[kStatusTextSize] = {};
+    std::snprintf(text, sizeof text, "%X", static_cast<unsigned int>(status));
+    const auto first = decodePair(text);
+    // The second pair is only looked at when the first decoded, so it never reads
+    // past the terminator of a one-character text.
+    const auto second = first ? decodePair(text + 2) : std::nullopt;
+    if (!first || !second) {
+        target[0] = kUndecodableStatusMarker;
+        return;
+    }
+    target[0] = *first;
+    target[1] = *second;
+}
+
+}  // namespace ferrow
