@@ -1,0 +1,100 @@
+#include "pcsc_session.h"
+
+#include <cstdlib>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "control_client.h"
+
+namespace vreader::e2e {
+
+namespace {
+
+std::string first_reader(SCARDCONTEXT context) {
+    DWORD size = 0;
+    if (SCardListReaders(context, nullptr, nullptr, &size) != SCARD_S_SUCCESS) return {};
+    std::vector<char> names(size);
+    if (SCardListReaders(context, nullptr, names.data(), &size) != SCARD_S_SUCCESS) return {};
+    return std::string(names.data());
+}
+
+}  // namespace
+
+PcscSession::PcscSession() {
+    EXPECT_EQ(SCardEstablishContext(SCARD_SCOPE_SYSTEM, nullptr, nullptr, &context_), SCARD_S_SUCCESS);
+    reader_ = first_reader(context_);
+}
+
+PcscSession::~PcscSession() {
+    if (card_ != 0) SCardDisconnect(card_, SCARD_LEAVE_CARD);
+    if (context_ != 0) SCardReleaseContext(context_);
+}
+
+LONG PcscSession::connect() {
+    if (card_ != 0) SCardDisconnect(card_, SCARD_LEAVE_CARD);
+    card_ = 0;
+    DWORD protocol = 0;
+    return SCardConnect(context_, reader_.c_str(), SCARD_SHARE_SHARED, SCARD_PROTOCOL_T0, &card_,
+                        &protocol);
+}
+
+bool PcscSession::wait_for_card(bool present, std::chrono::milliseconds timeout) {
+    const auto deadline = std::chrono::steady_clock::now() + timeout;
+    SCARD_READERSTATE state{};
+    state.szReader = reader_.c_str();
+    state.dwCurrentState = SCARD_STATE_UNAWARE;
+    while (std::chrono::steady_clock::now() < deadline) {
+        const LONG result = SCardGetStatusChange(context_, 100, &state, 1);
+        if (result == SCARD_S_SUCCESS) {
+            const bool shown = (state.dwEventState & SCARD_STATE_PRESENT) != 0;
+            if (shown == present) return true;
+            state.dwCurrentState = state.dwEventState;
+        } else if (result != SCARD_E_TIMEOUT) {
+            return false;
+        }
+    }
+    return false;
+}
+
+Reply PcscSession::transmit(const Bytes& apdu, DWORD capacity) {
+    Reply reply;
+    reply.bytes.resize(capacity);
+    DWORD received = capacity;
+    reply.result = SCardTransmit(card_, SCARD_PCI_T0, apdu.data(), static_cast<DWORD>(apdu.size()),
+                                 nullptr, reply.bytes.data(), &received);
+    reply.bytes.resize(reply.result == SCARD_S_SUCCESS ? received : 0);
+    return reply;
+}
+
+Bytes PcscSession::chip(const Bytes& frame) {
+    Bytes direct{0xFF, 0x00, 0x00, 0x00, static_cast<std::uint8_t>(frame.size())};
+    direct.insert(direct.end(), frame.begin(), frame.end());
+    const Reply announce = transmit(direct, 4);
+    EXPECT_EQ(announce.result, SCARD_S_SUCCESS) << to_hex(frame);
+    if (announce.bytes.size() != 2 || announce.bytes[0] != 0x61) {
+        ADD_FAILURE() << to_hex(frame) << " was answered " << to_hex(announce.bytes);
+        return {};
+    }
+    const std::uint8_t le = announce.bytes[1];
+    const Reply answer = transmit(Bytes{0xFF, 0xC0, 0x00, 0x00, le}, le);
+    EXPECT_EQ(answer.result, SCARD_S_SUCCESS) << to_hex(frame);
+    if (answer.bytes.size() != le || le < 2 || answer.bytes[le - 2] != 0x90 || answer.bytes[le - 1] != 0x00) {
+        ADD_FAILURE() << "GET RESPONSE after " << to_hex(frame) << " gave " << to_hex(answer.bytes);
+        return {};
+    }
+    return Bytes(answer.bytes.begin(), answer.bytes.end() - 2);
+}
+
+std::string control(const std::string& command) {
+    const char* path = std::getenv("VIRTUAL_READER_CONTROL");
+    if (!path) {
+        ADD_FAILURE() << "VIRTUAL_READER_CONTROL is not set (run under scripts/virtual-reader run)";
+        return {};
+    }
+    const auto answer = send_control_command(path, command, std::chrono::seconds(5));
+    EXPECT_TRUE(answer) << command;
+    return answer.value_or("");
+}
+
+}  // namespace vreader::e2e

@@ -1,0 +1,53 @@
+// A PC/SC connection to the first reader, as the reader library makes it: shared
+// mode, T=0. Knows the reader's two-step exchange (61 Le, GET RESPONSE).
+#ifndef VREADER_E2E_PCSC_SESSION_H
+#define VREADER_E2E_PCSC_SESSION_H
+
+#include <chrono>
+#include <string>
+
+#include <winscard.h>
+
+#include "hex_bytes.h"
+
+namespace vreader::e2e {
+
+struct Reply {
+    LONG result = SCARD_S_SUCCESS;
+    Bytes bytes;
+};
+
+class PcscSession {
+public:
+    PcscSession();  // establishes the context only
+    ~PcscSession();
+    PcscSession(const PcscSession&) = delete;
+    PcscSession& operator=(const PcscSession&) = delete;
+
+    const std::string& reader() const { return reader_; }
+
+    // Connects to the first reader (shared, T=0); the PC/SC result.
+    LONG connect();
+    // Waits until PC/SC shows a card in the reader, or no card; false on timeout.
+    bool wait_for_card(bool present, std::chrono::milliseconds timeout);
+
+    // One SCardTransmit with the given receive capacity.
+    Reply transmit(const Bytes& apdu, DWORD capacity = 258);
+
+    // A PN532 frame in a direct transmit (first reply capacity 4, as the library
+    // uses), then GET RESPONSE with a capacity of exactly Le. Returns the chip's
+    // answer without the reader's 90 00, and fails the test on any deviation.
+    Bytes chip(const Bytes& frame);
+
+private:
+    SCARDCONTEXT context_ = 0;
+    SCARDHANDLE card_ = 0;
+    std::string reader_;
+};
+
+// Sends a control command to the virtual reader named by VIRTUAL_READER_CONTROL.
+std::string control(const std::string& command);
+
+}  // namespace vreader::e2e
+
+#endif
