@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <sstream>
 
 namespace {
 
@@ -37,7 +38,13 @@ INSTANTIATE_TEST_SUITE_P(StatusWords, StatusBytesTest,
                                            StatusCase{0x123, 0xFF, 0xBB},      // three digits
                                            StatusCase{0x12, 0xFF, 0xBB},       // two digits: second pair is the terminator
                                            StatusCase{0x5, 0xFF, 0xBB},        // one digit
-                                           StatusCase{0, 0xFF, 0xBB}));        // text "0"
+                                           StatusCase{0, 0xFF, 0xBB}),         // text "0"
+                         [](const ::testing::TestParamInfo<StatusCase>& param) {
+                             std::ostringstream name;
+                             name << "Status" << std::hex << std::uppercase
+                                  << static_cast<std::uint32_t>(param.param.status);
+                             return name.str();
+                         });
 
 TEST(StatusBytesRange, EveryFourDigitStatusComesOutBigEndian) {
     for (std::int32_t status = 0x1000; status <= 0xFFFF; ++status) {
