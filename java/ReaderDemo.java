@@ -56,7 +56,8 @@ public final class ReaderDemo {
     private void exchange(byte type, byte[] command) {
         byte[] response = new byte[252];
         int written = JMain.NativeRequestResponse(0, type, command.length, command, response);
-        String what = "exchange type " + type + ": " + hex(command, 0, command.length);
+        out.println("    command: " + hex(command, 0, command.length));
+        String what = "exchange, type " + type;
         if (written > 0) {
             expect(response[0] == JMain.SUCCESS_MARKER, what, "NativeRequestResponse",
                     String.format(Locale.ROOT, "%d bytes: %s", written, hex(response, 0, written)));
@@ -72,7 +73,7 @@ public final class ReaderDemo {
 
     private boolean expect(boolean ok, String what, String method, String outcome) {
         step++;
-        out.printf(Locale.ROOT, "[%d] %-32s %-28s -> %s%s%n", step, what, method, outcome, ok ? "" : "   UNEXPECTED");
+        out.printf(Locale.ROOT, "[%d] %-28s %-28s -> %s%s%n", step, what, method, outcome, ok ? "" : "   UNEXPECTED");
         allExpected &= ok;
         return ok;
     }

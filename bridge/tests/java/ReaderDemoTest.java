@@ -34,7 +34,8 @@ class ReaderDemoTest {
         int[] exitCode = new int[1];
         String transcript = runDemo(exitCode, "12", "00B0000010");
         assertEquals(1, exitCode[0], transcript);
-        assertTrue(transcript.contains("exchange type 12: 00 B0 00 00 10"), transcript);
+        assertTrue(transcript.contains("command: 00 B0 00 00 10"), transcript);
+        assertTrue(transcript.contains("exchange, type 12"), transcript);
         assertTrue(transcript.contains("failed, status 6A82   UNEXPECTED"), transcript);
         assertTrue(transcript.contains("done: some steps failed"), transcript);
     }

@@ -1,0 +1,51 @@
+#!/usr/bin/env bash
+# The Java demo end to end: JMain -> libFerrow.so -> libQVR-ACR122.so -> pcsc-lite ->
+# the private pcscd -> vpcd -> the virtual reader with the demo scenario's Type B card.
+# Run under scripts/virtual-reader run, which exports PCSCLITE_CSOCK_NAME.
+#   e2e_reader_demo.sh JAVA LIBRARY_DIR JAR select|card-error
+set -euo pipefail
+java=$1
+library_dir=$2
+jar=$3
+case_name=$4
+
+# JAVA_DEMO_ENVIRONMENT: NAME=VALUE words for the JVM alone (a sanitizer build
+# preloads its runtime this way).
+java_environment=()
+read -r -a java_environment <<<"${JAVA_DEMO_ENVIRONMENT:-}"
+run_demo() {
+  env "${java_environment[@]}" "$java" -Djava.library.path="$library_dir" -jar "$jar" 11 "$1"
+}
+expect() {
+  grep -qF -- "$1" <<<"$transcript" || { echo "missing from the transcript: $1"; exit 1; }
+}
+
+case $case_name in
+  select)
+    # SELECT of the application the Type B card carries.
+    status=0
+    transcript=$(run_demo 00A4040006A00000000101) || status=$?
+    echo "$transcript"
+    [ "$status" -eq 0 ] || { echo "the demo exited with $status"; exit 1; }
+    expect "NativeInitializeACR122       -> true"
+    expect "tag type 0x23 (ISO/IEC 14443-4 Type B)"
+    # Type 11 delivers the card's data without its status word 90 00.
+    expect "11 bytes: C2 6F 08 84 06 A0 00 00 00 01 01"
+    expect "NativeCloseReaderWriter      -> true"
+    expect "done: every step as expected"
+    ;;
+  card-error)
+    # READ BINARY with no file selected: the card's 6A 82 comes back as two bytes.
+    status=0
+    transcript=$(run_demo 00B0000000) || status=$?
+    echo "$transcript"
+    [ "$status" -eq 1 ] || { echo "the demo should exit with 1 on a card error, not $status"; exit 1; }
+    expect "tag type 0x23 (ISO/IEC 14443-4 Type B)"
+    expect "failed, status 6A82"
+    expect "done: some steps failed"
+    ;;
+  *)
+    echo "unknown case $case_name"
+    exit 2
+    ;;
+esac
