@@ -5,6 +5,7 @@ SANITIZE_BUILD ?= build-sanitize
 FUZZ_BUILD ?= build-fuzz
 FUZZ_SECONDS ?= 60
 JOBS ?= 2
+MAKEFLAGS += --no-print-directory
 
 .PHONY: all deps configure build test unit-test sanitize-test fuzz demo clean
 

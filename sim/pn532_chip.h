@@ -61,7 +61,7 @@ private:
     Answer in_list_passive_target(const Bytes& parameters);
     Answer in_auto_poll(const Bytes& parameters);
     std::vector<FoundTarget> poll(const std::vector<std::pair<std::uint8_t, Activation>>& attempts,
-                                  std::size_t max_targets) const;
+                                  std::size_t max_targets);
     void activate(const std::vector<FoundTarget>& found);
 
     // Talking to activated targets (pn532_targets.cpp).

@@ -55,12 +55,14 @@ std::uint8_t bit_rate_of(Modulation modulation) {
 }  // namespace
 
 // Each attempt in turn, each card in field order; a card found once is not found
-// again. With the RF field off no card has power to answer.
+// again. Like the real chip, an initiator poll switches the RF field on by itself
+// when a host switched it off: applications that close with "RF field off" find
+// their cards again on the next poll without an explicit RFConfiguration.
 std::vector<Pn532Chip::FoundTarget> Pn532Chip::poll(
     const std::vector<std::pair<std::uint8_t, Activation>>& attempts,
-    std::size_t max_targets) const {
+    std::size_t max_targets) {
+    rf_field_on_ = true;
     std::vector<FoundTarget> found;
-    if (!rf_field_on_) return found;
     const auto already_found = [&found](const Card* card) {
         for (const FoundTarget& f : found) {
             if (f.card == card) return true;

@@ -134,16 +134,18 @@ TEST_F(Pn532ChipTest, InAutoPollStopsAtTwoTargetsAndFollowsTheTypeList) {
     EXPECT_EQ(answer[second], 0x11);
 }
 
-TEST_F(Pn532ChipTest, NothingAnswersWhileTheRfFieldIsOff) {
+TEST_F(Pn532ChipTest, RfFieldOffSilencesTheCardUntilTheNextPollSwitchesItOn) {
     field.insert(*type_b);
     ASSERT_EQ(run(kListTypeB)[2], 0x01);
     EXPECT_EQ(run(kRfFieldOff), H("D5 33"));
     EXPECT_FALSE(chip.rf_field_on());
     EXPECT_EQ(run(H("D4 40 01 00 B0 00 00 00")), H("D5 41 01"));
-    EXPECT_EQ(run(kListTypeB), H("D5 4B 00"));
-    EXPECT_EQ(run(kAutoPollAllTypes), H("D5 61 00"));
-    EXPECT_EQ(run(kRfFieldOn), H("D5 33"));
+    EXPECT_EQ(run(kAutoPollAllTypes)[2], 0x01);
+    EXPECT_TRUE(chip.rf_field_on());
+    EXPECT_EQ(run(kRfFieldOff), H("D5 33"));
     EXPECT_EQ(run(kListTypeB)[2], 0x01);
+    EXPECT_TRUE(chip.rf_field_on());
+    EXPECT_EQ(run(H("D4 40 01 00 B0 00 00 00")), H("D5 41 00 6A 82"));
 }
 
 TEST_F(Pn532ChipTest, InDataExchangeCarriesTheCardsAnswer) {

@@ -7,14 +7,15 @@ namespace {
 
 using DemoFaults = ConnectedTest;
 
-TEST_F(DemoFaults, RfFieldOffThenPollingFindsNothing) {
+TEST_F(DemoFaults, RfFieldOffSilencesTheCardUntilTheNextPoll) {
     EXPECT_EQ(chip_hex(kListTypeB).substr(0, 8), "D5 4B 01");
     EXPECT_EQ(chip_hex(kRfFieldOff), "D5 33");
     EXPECT_EQ(chip_hex(kTypeBReadBinary), "D5 41 01");
-    EXPECT_EQ(chip_hex(kAutoPollLibraryTypes), "D5 61 00");
-    EXPECT_EQ(chip_hex(kListTypeB), "D5 4B 00");
-    EXPECT_EQ(chip_hex(kRfFieldOn), "D5 33");
     EXPECT_EQ(chip_hex(kListTypeB).substr(0, 8), "D5 4B 01");
+    EXPECT_EQ(chip_hex(kTypeBReadBinary), "D5 41 00 6A 82");
+    EXPECT_EQ(chip_hex(kRfFieldOff), "D5 33");
+    EXPECT_EQ(chip_hex(kRfFieldOn), "D5 33");
+    EXPECT_EQ(chip_hex(kAutoPollLibraryTypes).substr(0, 8), "D5 61 02");
 }
 
 TEST_F(DemoFaults, CardRemovedAfterPollingGivesTheChipsTimeout) {
