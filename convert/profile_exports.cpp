@@ -1,0 +1,17 @@
+// The profile-string exported functions: each runs its operation in the call shell.
+#include "call_shell.h"
+#include "convert_api.h"
+
+long oGetPrivateProfileString(char* const section, char* const key, char const* const file,
+                              char* const out) {
+    return runInCallShell<long>([&](const HexkitConverter& converter) {
+        return converter.getProfileString(section, key, file, out);
+    });
+}
+
+int oWritePrivateProfileString(char const* const value, char const* const section,
+                               char const* const key, char const* const file) {
+    return runInCallShell<int>([&](const HexkitConverter& converter) {
+        return converter.writeProfileString(value, section, key, file);
+    });
+}
