@@ -4,10 +4,11 @@ BUILD ?= build
 SANITIZE_BUILD ?= build-sanitize
 FUZZ_BUILD ?= build-fuzz
 FUZZ_SECONDS ?= 60
+BENCH_ROUNDS ?= 10
 JOBS ?= 2
 MAKEFLAGS += --no-print-directory
 
-.PHONY: all deps configure build test unit-test sanitize-test fuzz demo clean
+.PHONY: all deps configure build test unit-test sanitize-test fuzz bench demo clean
 
 all: build
 
@@ -37,6 +38,16 @@ fuzz: deps
 	CC=clang CXX=clang++ cmake -S . -B $(FUZZ_BUILD) -DQVR_FUZZ=ON
 	cmake --build $(FUZZ_BUILD) -j$(JOBS)
 	scripts/run-fuzzers $(FUZZ_BUILD) $(FUZZ_SECONDS)
+
+# Micro-benchmarks, instruction counts and the end-to-end comparison; the report
+# lands in bench/results/report.md with a plot.
+bench: build
+	mkdir -p bench/results
+	$(BUILD)/bin/reader_exports_benchmark --benchmark_format=json --benchmark_out=bench/results/micro-reader.json --benchmark_out_format=json > /dev/null
+	$(BUILD)/bin/hex_codec_benchmark --benchmark_format=json --benchmark_out=bench/results/micro-hexkit.json --benchmark_out_format=json > /dev/null
+	bench/callgrind-exports $(BUILD) 1000 > bench/results/callgrind.md
+	bench/run-e2e $(BUILD) $(BENCH_ROUNDS) > bench/results/e2e.txt
+	python3 bench/report.py bench/results
 
 demo: build
 	scripts/demo $(BUILD)
