@@ -36,14 +36,19 @@ long oComputeCrc(int type, char* data, int len, unsigned char* first, unsigned c
 
 // Reads one value of a profile (INI) file into out, which must hold 256 bytes.
 // Result 1: a non-empty value (at most 255 characters) was copied with its zero
-// byte. Result 0: out holds the text "-1" (no such file, section or key, or an empty
-// value).
+// byte. Result 0: out holds the text "-1" (no such file, section or key, an empty
+// value, or a null section, key or file). Section and key names ignore ASCII case.
+// A file name without a folder names a file in the current directory. Safe to call
+// from several threads at once.
 long oGetPrivateProfileString(char* const section, char* const key, char const* const file,
                               char* const out);
 
 // Writes one value of a profile (INI) file. Note the argument order: value first.
-// A null value deletes the key, a null key deletes the section. The result is 1
-// whatever happened to the file; 0 only on an internal failure.
+// A null value deletes the key, a null key deletes the section, a null section
+// writes nothing. Names or values with line breaks, keys containing '=' or starting
+// with '[', ';' or '#', and sections containing ']' are not stored. The file is
+// replaced atomically under an exclusive flock, so concurrent writers lose nothing.
+// The result is 1 whatever happened to the file; 0 only on an internal failure.
 int oWritePrivateProfileString(char const* const value, char const* const section,
                                char const* const key, char const* const file);
 

@@ -51,11 +51,12 @@ long HexkitConverter::getProfileString(const char* section, const char* key, con
     const std::string value = lookUpValue(section, key, file);
 
     const std::lock_guard lock(valueBufferMutex);
-    if (fillValueBuffer(value) == 0) {
+    const std::size_t count = fillValueBuffer(value);
+    if (count == 0) {
         std::memcpy(out, kNotFoundMarker, sizeof kNotFoundMarker);
         return 0;
     }
-    std::strcpy(out, valueBuffer.data());
+    std::memcpy(out, valueBuffer.data(), count + 1);  // with its zero byte
     return 1;
 }
 

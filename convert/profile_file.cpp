@@ -8,6 +8,7 @@
 #include <array>
 #include <cerrno>
 #include <climits>
+#include <utility>
 
 namespace hexkit::profile {
 
@@ -66,7 +67,8 @@ std::string followSymlinks(std::string path) {
         const auto length = ::readlink(path.c_str(), target.data(), target.size());
         if (length < 0 || static_cast<std::size_t>(length) >= target.size()) return path;
         std::string next(target.data(), static_cast<std::size_t>(length));
-        path = (next.front() == '/') ? next : folderOf(path) + "/" + next;
+        if (next.front() != '/') next = folderOf(path).append("/").append(next);
+        path = std::move(next);
     }
     return path;
 }
