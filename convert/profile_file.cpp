@@ -188,7 +188,13 @@ ReplaceOutcome replaceFileText(const char* path, bool createIfMissing,
 
         std::string current;
         if (!readAll(fd.get(), current)) return ReplaceOutcome::Failed;
-        const std::string updated = edit(current);
+        std::string updated;
+        try {
+            updated = edit(current);
+        } catch (...) {
+            if (created) ::unlink(target.c_str());  // no empty file left by a failed edit
+            throw;
+        }
         if (updated == current) {
             // A file created only to hold the lock goes again; writers waiting on it
             // see it gone and start over.
