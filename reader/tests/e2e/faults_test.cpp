@@ -1,0 +1,242 @@
+// Faults injected into the virtual reader while the library talks to it through
+// pcscd: each must end in the documented result, never in a hang or a crash.
+// The figures printed as "observed:" feed the table of fault outcomes for callers.
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <cstdio>
+#include <fstream>
+#include <iterator>
+#include <map>
+#include <sstream>
+#include <thread>
+
+#include "library_session.h"
+
+extern char** environ;
+
+namespace qvr_e2e {
+namespace {
+
+using namespace std::chrono_literals;
+
+const Bytes kSelectDemoApplication = hex("00 A4 04 00 06 A0 00 00 00 01 01");
+const Bytes kReadBinary = hex("00 B0 00 00 00");
+
+class Faults : public ConnectedLibrary {
+protected:
+    // oPollingTags over the library's list; the tag type found.
+    std::uint8_t pollTagType(std::int32_t handle) {
+        Reply reply;
+        std::uint8_t found = 0xEE;
+        const std::int32_t status = oPollingTags(handle, reply.data(), &reply.length, &found, "01");
+        return status == QVR_SW_SUCCESS ? found : 0xEE;
+    }
+    std::int32_t exchange(std::int32_t type, const Bytes& command, Reply& reply) {
+        return oSendTo(card, type, command.data(), static_cast<std::int32_t>(command.size()), reply.data(),
+                       1000, &reply.length);
+    }
+    std::string firmware(std::int32_t handle) {
+        Reply reply;
+        const std::int32_t status = oFirmwareVer(handle, reply.data(), &reply.length);
+        return statusText(status) + " " + reply.text();
+    }
+    // The card that the poll activated has gone: type 11 shows the chip's timeout
+    // as the status, type 12 succeeds with the chip's error in the reply.
+    void expectCardGone() {
+        Reply data;
+        EXPECT_EQ(statusText(exchange(QVR_EXCHANGE_CARD_DATA, kSelectDemoApplication, data)), "0x4101");
+        EXPECT_EQ(data.text(), "D5 41 01");
+        Reply whole;
+        EXPECT_EQ(statusText(exchange(QVR_EXCHANGE_CARD_ANSWER, kSelectDemoApplication, whole)), "0x9000");
+        EXPECT_EQ(whole.text(), "D5 41 01");
+        Reply condensed;
+        EXPECT_EQ(statusText(oRequestResponseTypeB(card, condensed.data(), &condensed.length)), "0x4101");
+    }
+    void expectSelectWorks() {
+        Reply data;
+        EXPECT_EQ(statusText(exchange(QVR_EXCHANGE_CARD_DATA, kSelectDemoApplication, data)), "0x9000");
+        EXPECT_EQ(data.text(), "6F 08 84 06 A0 00 00 00 01 01");
+    }
+};
+
+TEST_F(Faults, ChipTimeout) {
+    ASSERT_EQ(pollTagType(card), 0x23);
+    ASSERT_EQ(control("fault timeout"), "ok");
+    expectCardGone();
+    ASSERT_EQ(control("fault clear"), "ok");
+    expectSelectWorks();
+}
+
+TEST_F(Faults, CardRemovedAfterPolling) {
+    ASSERT_EQ(pollTagType(card), 0x23);
+    ASSERT_EQ(control("remove typeb"), "ok");
+    expectCardGone();
+    // The next poll finds the FeliCa card that stayed; the Type B card comes back.
+    EXPECT_EQ(pollTagType(card), 0x11);
+    ASSERT_EQ(control("insert typeb"), "ok");
+    Reply poll;
+    ASSERT_EQ(statusText(oPollISO14443_TypeBTag(card, poll.data(), &poll.length)), "0x9000");
+    expectSelectWorks();
+}
+
+TEST_F(Faults, CardVanishesAfterPolling) {
+    ASSERT_EQ(control("fault vanish-after-poll"), "ok");
+    ASSERT_EQ(pollTagType(card), 0x23);
+    expectCardGone();
+    EXPECT_EQ(pollTagType(card), 0x11) << "the FeliCa card is still there";
+}
+
+TEST_F(Faults, SlowAnswers) {
+    ASSERT_EQ(control("fault slow 300"), "ok");
+    const auto started = std::chrono::steady_clock::now();
+    EXPECT_EQ(firmware(card), "0x9000 D5 03 32 01 06 07");
+    Reply poll;
+    EXPECT_EQ(statusText(oPollISO14443_TypeBTag(card, poll.data(), &poll.length)), "0x9000");
+    expectSelectWorks();
+    const auto took = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - started);
+    // Three calls of two reader commands each, every answer held back 300 ms.
+    EXPECT_GE(took, 1800ms);
+    std::printf("observed: three calls with every answer held back 300 ms took %lld ms\n",
+                static_cast<long long>(took.count()));
+}
+
+TEST_F(Faults, ReaderDropsAndComesBack) {
+    ASSERT_EQ(pollTagType(card), 0x23);
+    ASSERT_EQ(control("drop"), "ok");
+
+    EXPECT_EQ(firmware(card), "0x7000 ");
+    Reply poll;
+    std::uint8_t found = 0xEE;
+    EXPECT_EQ(statusText(oPollingTags(card, poll.data(), &poll.length, &found, "01")), "0x7000");
+    EXPECT_EQ(found, 0xEE) << "left as it was";
+    Reply data;
+    EXPECT_EQ(statusText(exchange(QVR_EXCHANGE_CARD_DATA, kSelectDemoApplication, data)), "0x7000");
+    EXPECT_EQ(exchange(QVR_EXCHANGE_RAW, hex("FF 00 48 00 00"), data), 0);
+
+    EXPECT_TRUE(waitForCard(false, 5s));
+    char name[200] = {};
+    const std::int32_t named = oPCSCReaderName(name);
+    std::printf("observed: while dropped, oPCSCReaderName gives %d (%s)\n", named, name);
+    EXPECT_EQ(named, 1) << "pcscd keeps listing the vpcd slot";
+    EXPECT_EQ(oConnectPCSCReader(), 0) << "no card to connect to";
+
+    ASSERT_EQ(control("attach"), "ok");
+    ASSERT_TRUE(waitForCard(true, 5s));
+    // The old connection saw its card go: it stays failed.
+    EXPECT_EQ(firmware(card), "0x7000 ");
+    const std::int32_t fresh = oConnectPCSCReader();
+    ASSERT_NE(fresh, 0);
+    EXPECT_EQ(firmware(fresh), "0x9000 D5 03 32 01 06 07");
+    EXPECT_EQ(pollTagType(fresh), 0x23);
+    EXPECT_EQ(oDisconnectPCSCReader(fresh), QVR_SW_SUCCESS);
+    const std::int32_t old = oDisconnectPCSCReader(card);
+    std::printf("observed: oDisconnectPCSCReader on the handle from before the drop gives %s\n",
+                statusText(old).c_str());
+    card = 0;
+}
+
+std::vector<std::string> commandLineOf(pid_t pid) {
+    std::ifstream file("/proc/" + std::to_string(pid) + "/cmdline");
+    const std::string all((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+    std::vector<std::string> words;
+    std::stringstream stream(all);
+    for (std::string word; std::getline(stream, word, '\0');) words.push_back(word);
+    return words;
+}
+
+pid_t pidFrom(const std::string& file) {
+    std::ifstream in(runDir() + "/" + file);
+    long pid = 0;
+    in >> pid;
+    return static_cast<pid_t>(pid);
+}
+
+// Starts the reader program again inside the namespace of the private pcscd, where
+// vpcd's port lives, with the arguments the script gave the killed one. Its id
+// goes into the run folder, so that the script stops it like the first one.
+pid_t restartReader(const std::vector<std::string>& readerCommand) {
+    std::vector<std::string> words{"nsenter", "-t", std::to_string(pidFrom("namespace.pid")), "-n", "--"};
+    words.insert(words.end(), readerCommand.begin(), readerCommand.end());
+    std::vector<char*> argv;
+    for (auto& word : words) argv.push_back(word.data());
+    argv.push_back(nullptr);
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
+    const std::string log = runDir() + "/virtual-acr122u-restarted.log";
+    posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, log.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    posix_spawn_file_actions_adddup2(&actions, STDOUT_FILENO, STDERR_FILENO);
+    pid_t pid = 0;
+    const int failed = posix_spawnp(&pid, "nsenter", &actions, nullptr, argv.data(), environ);
+    posix_spawn_file_actions_destroy(&actions);
+    if (failed != 0) return 0;
+    std::ofstream(runDir() + "/virtual-acr122u.pid") << pid << '\n';
+    return pid;
+}
+
+TEST_F(Faults, VirtualReaderKilledMidway) {
+    const pid_t reader = pidFrom("virtual-acr122u.pid");
+    ASSERT_GT(reader, 0);
+    const auto readerCommand = commandLineOf(reader);
+    ASSERT_FALSE(readerCommand.empty());
+
+    // One thread keeps polling and exchanging while the reader program is killed.
+    std::atomic<bool> stop{false};
+    std::atomic<int> calls{0};
+    std::map<std::string, int> outcomes;
+    std::thread caller([&] {
+        while (!stop) {
+            Reply poll;
+            const std::int32_t polled = oPollISO14443_TypeBTag(card, poll.data(), &poll.length);
+            Reply data;
+            const std::int32_t exchanged = exchange(QVR_EXCHANGE_CARD_DATA, kSelectDemoApplication, data);
+            ++outcomes["poll " + statusText(polled) + ", exchange " + statusText(exchanged) +
+                       " length " + std::to_string(data.length)];
+            ++calls;
+        }
+    });
+    while (calls < 50) std::this_thread::sleep_for(1ms);
+    ASSERT_EQ(kill(reader, SIGKILL), 0);
+    const int atKill = calls;
+    std::this_thread::sleep_for(500ms);
+    stop = true;
+    caller.join();
+    std::printf("observed: %d call pairs before the kill, %d in the 500 ms after it\n", atKill,
+                calls - atKill);
+    for (const auto& [outcome, count] : outcomes) std::printf("observed:   %5d x %s\n", count, outcome.c_str());
+    // Before the kill everything works; after it every transmit fails (0x7000, and the
+    // Type B poll's no-target code for that). An exchange caught between its two
+    // transmits may receive an empty GET RESPONSE answer, which the card-exchange
+    // path reports as status 0 with nothing delivered.
+    for (const auto& [outcome, count] : outcomes)
+        EXPECT_TRUE(outcome == "poll 0x9000, exchange 0x9000 length 10" ||
+                    outcome == "poll 0x2008, exchange 0x7000 length 0" ||
+                    outcome == "poll 0x9000, exchange 0x7000 length 0" ||
+                    outcome == "poll 0x9000, exchange 0x0 length 0")
+            << outcome;
+    EXPECT_EQ(outcomes["poll 0x9000, exchange 0x9000 length 10"], atKill);
+    EXPECT_EQ(firmware(card), "0x7000 ") << "the connection stays failed";
+
+    ASSERT_TRUE(waitForCard(false, 5s));
+    char name[200] = {};
+    std::printf("observed: reader program gone: oPCSCReaderName %d, oConnectPCSCReader %d\n",
+                oPCSCReaderName(name), oConnectPCSCReader());
+
+    // Recovery: the reader program comes back and a new connection works.
+    const pid_t again = restartReader(readerCommand);
+    ASSERT_GT(again, 0);
+    ASSERT_TRUE(waitForCard(true, 10s));
+    const std::int32_t fresh = oConnectPCSCReader();
+    ASSERT_NE(fresh, 0);
+    EXPECT_EQ(firmware(fresh), "0x9000 D5 03 32 01 06 07");
+    EXPECT_EQ(pollTagType(fresh), 0x23);
+    EXPECT_EQ(oDisconnectPCSCReader(fresh), QVR_SW_SUCCESS);
+}
+
+}  // namespace
+}  // namespace qvr_e2e
