@@ -156,27 +156,85 @@ pid_t pidFrom(const std::string& file) {
     return static_cast<pid_t>(pid);
 }
 
-// Starts the reader program again inside the namespace of the private pcscd, where
-// vpcd's port lives, with the arguments the script gave the killed one. Its id
-// goes into the run folder, so that the script stops it like the first one.
-pid_t restartReader(const std::vector<std::string>& readerCommand) {
-    std::vector<std::string> words{"nsenter", "-t", std::to_string(pidFrom("namespace.pid")), "-n", "--"};
-    words.insert(words.end(), readerCommand.begin(), readerCommand.end());
+// Starts a program of the private pcscd's set again inside its namespaces (vpcd's
+// port lives on the namespace's loopback, pcscd's socket folder is mounted there),
+// with the command line that the script gave the one that was stopped. Its id goes
+// into the run folder, so that the script stops it like the first one.
+pid_t restartInNamespace(const std::vector<std::string>& command, const std::string& pidFile) {
+    std::vector<std::string> words{"nsenter", "-t", std::to_string(pidFrom("namespace.pid")), "-m", "-n", "--"};
+    words.insert(words.end(), command.begin(), command.end());
     std::vector<char*> argv;
     for (auto& word : words) argv.push_back(word.data());
     argv.push_back(nullptr);
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
-    const std::string log = runDir() + "/virtual-acr122u-restarted.log";
+    const std::string log = runDir() + "/restarted-" + pidFile + ".log";
     posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, log.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
     posix_spawn_file_actions_adddup2(&actions, STDOUT_FILENO, STDERR_FILENO);
     pid_t pid = 0;
     const int failed = posix_spawnp(&pid, "nsenter", &actions, nullptr, argv.data(), environ);
     posix_spawn_file_actions_destroy(&actions);
     if (failed != 0) return 0;
-    std::ofstream(runDir() + "/virtual-acr122u.pid") << pid << '\n';
+    std::ofstream(runDir() + "/" + pidFile) << pid << '\n';
     return pid;
+}
+
+bool waitUntilGone(pid_t pid, std::chrono::milliseconds timeout) {
+    const auto deadline = std::chrono::steady_clock::now() + timeout;
+    while (std::chrono::steady_clock::now() < deadline) {
+        if (kill(pid, 0) != 0) return true;
+        std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
+        std::string pidText, name, state;
+        stat >> pidText >> name >> state;
+        if (state == "Z") return true;
+        std::this_thread::sleep_for(10ms);
+    }
+    return false;
+}
+
+// Until pcscd answers and shows the reader's card, or the time is up.
+bool waitForReaderAndCard(std::chrono::milliseconds timeout) {
+    const auto deadline = std::chrono::steady_clock::now() + timeout;
+    char name[200];
+    while (oPCSCReaderName(name) != 1) {
+        if (std::chrono::steady_clock::now() > deadline) return false;
+        std::this_thread::sleep_for(50ms);
+    }
+    return waitForCard(true, timeout);
+}
+
+TEST_F(Faults, PcscdRestarted) {
+    ASSERT_EQ(pollTagType(card), 0x23);
+    const pid_t pcscd = pidFrom("pcscd-process.pid");
+    ASSERT_GT(pcscd, 0);
+    const auto pcscdCommand = commandLineOf(pcscd);
+    ASSERT_NE(pcscdCommand.size(), 0u);
+    ASSERT_NE(pcscdCommand[0].find("pcscd"), std::string::npos);
+
+    ASSERT_EQ(kill(pcscd, SIGTERM), 0);
+    ASSERT_TRUE(waitUntilGone(pcscd, 5s));
+    const auto started = std::chrono::steady_clock::now();
+    EXPECT_EQ(firmware(card), "0x7000 ");
+    Reply data;
+    EXPECT_EQ(statusText(exchange(QVR_EXCHANGE_CARD_DATA, kSelectDemoApplication, data)), "0x7000");
+    char name[200] = {};
+    EXPECT_EQ(oPCSCReaderName(name), 0) << "no service";
+    EXPECT_EQ(oConnectPCSCReader(), 0);
+    EXPECT_EQ(oDisconnectPCSCReader(card), 0) << "pcscd is gone";
+    card = 0;
+    std::printf("observed: with pcscd stopped, five calls returned within %lld ms\n",
+                static_cast<long long>(std::chrono::duration_cast<std::chrono::milliseconds>(
+                                           std::chrono::steady_clock::now() - started)
+                                           .count()));
+
+    ASSERT_GT(restartInNamespace(pcscdCommand, "pcscd-process.pid"), 0);
+    ASSERT_TRUE(waitForReaderAndCard(10s));
+    card = oConnectPCSCReader();
+    ASSERT_NE(card, 0);
+    EXPECT_EQ(firmware(card), "0x9000 D5 03 32 01 06 07");
+    EXPECT_EQ(pollTagType(card), 0x23);
+    expectSelectWorks();
 }
 
 TEST_F(Faults, VirtualReaderKilledMidway) {
@@ -219,7 +277,8 @@ TEST_F(Faults, VirtualReaderKilledMidway) {
                     outcome == "poll 0x9000, exchange 0x7000 length 0" ||
                     outcome == "poll 0x9000, exchange 0x0 length 0")
             << outcome;
-    EXPECT_EQ(outcomes["poll 0x9000, exchange 0x9000 length 10"], atKill);
+    EXPECT_GE(outcomes["poll 0x9000, exchange 0x9000 length 10"], atKill);
+    EXPECT_LE(outcomes["poll 0x9000, exchange 0x9000 length 10"], atKill + 1) << "one pair may be in flight";
     EXPECT_EQ(firmware(card), "0x7000 ") << "the connection stays failed";
 
     ASSERT_TRUE(waitForCard(false, 5s));
@@ -228,7 +287,7 @@ TEST_F(Faults, VirtualReaderKilledMidway) {
                 oPCSCReaderName(name), oConnectPCSCReader());
 
     // Recovery: the reader program comes back and a new connection works.
-    const pid_t again = restartReader(readerCommand);
+    const pid_t again = restartInNamespace(readerCommand, "virtual-acr122u.pid");
     ASSERT_GT(again, 0);
     ASSERT_TRUE(waitForCard(true, 10s));
     const std::int32_t fresh = oConnectPCSCReader();
