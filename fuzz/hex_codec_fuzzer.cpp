@@ -3,6 +3,7 @@
 // past len/2 + 1 (or 2*len + 1) bytes, and bytes -> text -> bytes is the identity.
 #include <fuzzer/FuzzedDataProvider.h>
 
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <vector>
@@ -11,8 +12,11 @@
 
 namespace {
 
-void check(bool condition) {
-    if (!condition) std::abort();
+// Aborts, naming the failed check's line, so the fuzzer keeps the input that broke it.
+void check(bool condition, int line = __builtin_LINE()) {
+    if (condition) return;
+    std::fprintf(stderr, "check failed at line %d\n", line);
+    std::abort();
 }
 
 bool isHexDigit(unsigned char c) {

@@ -5,6 +5,7 @@
 // that are documented codes or status words.
 #include <fuzzer/FuzzedDataProvider.h>
 
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <string>
@@ -15,8 +16,11 @@
 
 namespace {
 
-void check(bool condition) {
-    if (!condition) std::abort();
+// Aborts, naming the failed check's line, so the fuzzer keeps the input that broke it.
+void check(bool condition, int line = __builtin_LINE()) {
+    if (condition) return;
+    std::fprintf(stderr, "check failed at line %d\n", line);
+    std::abort();
 }
 
 constexpr std::size_t kReply = 251;

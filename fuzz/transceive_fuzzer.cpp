@@ -5,6 +5,7 @@
 #include <fuzzer/FuzzedDataProvider.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <vector>
@@ -16,8 +17,11 @@ namespace {
 
 using Bytes = std::vector<std::uint8_t>;
 
-void check(bool condition) {
-    if (!condition) std::abort();
+// Aborts, naming the failed check's line, so the fuzzer keeps the input that broke it.
+void check(bool condition, int line = __builtin_LINE()) {
+    if (condition) return;
+    std::fprintf(stderr, "check failed at line %d\n", line);
+    std::abort();
 }
 
 struct Script {
