@@ -117,6 +117,15 @@ TEST_F(Faults, ReaderDropsAndComesBack) {
     Reply data;
     EXPECT_EQ(statusText(exchange(QVR_EXCHANGE_CARD_DATA, kSelectDemoApplication, data)), "0x7000");
     EXPECT_EQ(exchange(QVR_EXCHANGE_RAW, hex("FF 00 48 00 00"), data), 0);
+    // The InListPassiveTarget polls report a failed transmit as their no-target codes.
+    Reply typeB;
+    EXPECT_EQ(statusText(oPollISO14443_TypeBTag(card, typeB.data(), &typeB.length)), "0x2008");
+    Reply felica;
+    EXPECT_EQ(statusText(oPollISO18092_TypeCTag(card, felica.data(), &felica.length)), "0xFFFF7000");
+    Reply condensed;
+    EXPECT_EQ(statusText(oRequestResponseTypeB(card, condensed.data(), &condensed.length)), "0x7000");
+    EXPECT_EQ(statusText(oRequestResponseTypeC(card, "012E4C8A13579BDF", condensed.data(), &condensed.length)),
+              "0x7000");
 
     EXPECT_TRUE(waitForCard(false, 5s));
     char name[200] = {};
@@ -206,6 +215,7 @@ bool waitForReaderAndCard(std::chrono::milliseconds timeout) {
 
 TEST_F(Faults, PcscdRestarted) {
     ASSERT_EQ(pollTagType(card), 0x23);
+    const int descriptorsWithOneConnection = openDescriptors();
     const pid_t pcscd = pidFrom("pcscd-process.pid");
     ASSERT_GT(pcscd, 0);
     const auto pcscdCommand = commandLineOf(pcscd);
@@ -235,6 +245,8 @@ TEST_F(Faults, PcscdRestarted) {
     EXPECT_EQ(firmware(card), "0x9000 D5 03 32 01 06 07");
     EXPECT_EQ(pollTagType(card), 0x23);
     expectSelectWorks();
+    // The connection from before the restart left no socket behind in this process.
+    EXPECT_EQ(openDescriptors(), descriptorsWithOneConnection);
 }
 
 TEST_F(Faults, VirtualReaderKilledMidway) {
