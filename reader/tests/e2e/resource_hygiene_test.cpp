@@ -9,6 +9,7 @@
 #include <fstream>
 #include <functional>
 #include <map>
+#include <thread>
 
 #include "library_session.h"
 
@@ -51,7 +52,11 @@ struct Figures {
     int pcscdDescriptors;
 };
 
-Figures measure() { return {residentKilobytes(), openDescriptors(), pcscdDescriptors()}; }
+// pcscd closes a client's socket when it notices the hang-up: give it a moment.
+Figures measure() {
+    std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    return {residentKilobytes(), openDescriptors(), pcscdDescriptors()};
+}
 
 // One export, called in a run of its own; the text of its result, which must not
 // change from call to call in a run.
