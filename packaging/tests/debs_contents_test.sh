@@ -1,0 +1,100 @@
+#!/usr/bin/env bash
+# The Debian packages, unpacked: each holds what it should and nothing of another
+# package, says what it depends on, and the unpacked libraries work together.
+# Usage: debs_contents_test.sh DEB_FOLDER SCRATCH_ROOT VERSION JAVA_CHECK_COMMAND...
+set -euo pipefail
+debs=$1 root=$2 version=$3
+shift 3
+java_check=("$@")
+arch=$(dpkg --print-architecture)
+failures=0
+fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
+
+packages=(libhexkit1 libhexkit-dev libqvr-acr122-1 libqvr-acr122-dev libferrow-jni vanto qvr-tools)
+declare -A contents=(
+  [libhexkit1]="usr/lib/libHexkit.so.1 usr/lib/libHexkit.so.1.0.0"
+  [libhexkit-dev]="usr/lib/libHexkit.so usr/include/convert_api.h usr/lib/pkgconfig/hexkit.pc"
+  [libqvr-acr122-1]="usr/lib/libQVR-ACR122.so usr/lib/libQVR-ACR122.so.1 usr/lib/libQVR-ACR122.so.1.0.0"
+  [libqvr-acr122-dev]="usr/include/reader_api.h usr/lib/pkgconfig/qvr-acr122.pc
+    usr/lib/cmake/QuenvariaReaderStack/QuenvariaReaderStackConfig.cmake
+    usr/lib/cmake/QuenvariaReaderStack/QuenvariaReaderStackConfigVersion.cmake
+    usr/lib/cmake/QuenvariaReaderStack/QuenvariaReaderStackTargets.cmake"
+  [libferrow-jni]="usr/lib/libFerrow.so usr/share/java/ferrow-java.jar usr/share/ferrow/java/JMain.java"
+  [vanto]="usr/bin/Vanto usr/bin/open-internet-shortcut usr/share/applications/quenvaria-vanto.desktop
+    usr/share/applications/quenvaria-internet-shortcut.desktop
+    usr/share/icons/hicolor/scalable/apps/quenvaria-vanto.svg"
+  [qvr-tools]="usr/bin/qvr-probe usr/bin/virtual-acr122u usr/bin/virtual-reader-ctl usr/bin/virtual-reader-wait
+    usr/share/virtual-acr122u/scenarios/demo.json usr/share/virtual-acr122u/scenarios/felica-212.json"
+)
+
+rm -rf "$root"
+mkdir -p "$root/all"
+found=$(cd "$debs" && ls -- *.deb | sort)
+expected=$(for p in "${packages[@]}"; do echo "${p}_${version}_${arch}.deb"; done | sort)
+[ "$found" = "$expected" ] || fail "packages built: $(echo $found), expected: $(echo $expected)"
+
+for package in "${packages[@]}"; do
+  deb=$debs/${package}_${version}_${arch}.deb
+  [ -f "$deb" ] || continue
+  dpkg-deb -x "$deb" "$root/$package"
+  dpkg-deb -x "$deb" "$root/all"
+  for path in ${contents[$package]} usr/share/doc/$package/copyright usr/share/doc/$package/changelog.Debian.gz \
+              usr/share/doc/$package/README.md usr/share/doc/$package/LICENSE; do
+    [ -e "$root/$package/$path" ] || [ -L "$root/$package/$path" ] || fail "$package lacks /$path"
+  done
+  [ "$(dpkg-deb -f "$deb" Package)" = "$package" ] || fail "$deb is not $package"
+  [ "$(dpkg-deb -f "$deb" Version)" = "$version" ] || fail "$package version"
+  for field in Maintainer Section Description; do
+    [ -n "$(dpkg-deb -f "$deb" $field)" ] || fail "$package has no $field"
+  done
+  # Files of one package never lie in another: dpkg would refuse to install both.
+  dpkg-deb -c "$deb" | awk '$1 !~ /^d/ {print $6}' >> "$root/all-files"
+done
+duplicates=$(sort "$root/all-files" | uniq -d)
+[ -z "$duplicates" ] || fail "files in more than one package: $duplicates"
+# The unversioned library name stays out of libhexkit1 but is in the reader's runtime package.
+[ ! -e "$root/libhexkit1/usr/lib/libHexkit.so" ] || fail "libhexkit1 ships the link-time name libHexkit.so"
+[ "$(readlink "$root/libqvr-acr122-1/usr/lib/libQVR-ACR122.so")" = libQVR-ACR122.so.1 ] ||
+  fail "libqvr-acr122-1: libQVR-ACR122.so does not point to libQVR-ACR122.so.1"
+grep -qx 'prefix=/usr' "$root/libqvr-acr122-dev/usr/lib/pkgconfig/qvr-acr122.pc" || fail "qvr-acr122.pc prefix is not /usr"
+
+depends_on() {  # package, field, a dependency as the field shows it (a bare name may carry a version)
+  local value
+  value=$(dpkg-deb -f "$debs/${1}_${version}_${arch}.deb" "$2" 2>/dev/null || true)
+  [[ ", $value," == *", $3,"* || ", $value," == *", $3 ("* ]] || fail "$1 $2 lacks '$3': $value"
+}
+depends_on libhexkit1 Depends libstdc++6
+depends_on libqvr-acr122-1 Depends libpcsclite1
+depends_on libqvr-acr122-1 Depends "libhexkit1 (= $version)"
+depends_on libqvr-acr122-1 Recommends pcscd
+depends_on libhexkit-dev Depends "libhexkit1 (= $version)"
+depends_on libqvr-acr122-dev Depends "libqvr-acr122-1 (= $version)"
+depends_on libqvr-acr122-dev Depends "libhexkit-dev (= $version)"
+depends_on libqvr-acr122-dev Depends libpcsclite-dev
+depends_on libferrow-jni Depends "default-jre-headless | java-runtime-headless"
+depends_on libferrow-jni Depends "libqvr-acr122-1 (= $version)"
+depends_on qvr-tools Depends "libqvr-acr122-1 (= $version)"
+depends_on qvr-tools Depends libpcsclite1
+depends_on qvr-tools Recommends pcscd
+depends_on vanto Depends xdg-utils
+
+# The runtime library packages announce their libraries and run ldconfig.
+for pair in libhexkit1:libHexkit libqvr-acr122-1:libQVR-ACR122; do
+  package=${pair%%:*} library=${pair#*:}
+  control=$root/control-$package
+  dpkg-deb -e "$debs/${package}_${version}_${arch}.deb" "$control"
+  grep -qx "$library 1 $package (= $version)" "$control/shlibs" 2>/dev/null ||
+    fail "$package shlibs: $(cat "$control/shlibs" 2>/dev/null || echo missing)"
+  grep -q ldconfig "$control/triggers" 2>/dev/null || fail "$package has no ldconfig trigger"
+done
+
+# The unpacked packages work together: Java binds the bridge and the reader library
+# from the unpacked /usr/lib.
+"${java_check[@]}" "$root/all/usr/share/ferrow/java/JMain.java" "$root/all/usr/lib" "$root/java" ||
+  fail "Java through the unpacked packages"
+
+if [ "$failures" -ne 0 ]; then
+  echo "$failures failure(s)"
+  exit 1
+fi
+echo "${#packages[@]} packages: contents, dependencies, shlibs and triggers as expected"
