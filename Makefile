@@ -8,7 +8,7 @@ BENCH_ROUNDS ?= 10
 JOBS ?= 2
 MAKEFLAGS += --no-print-directory
 
-.PHONY: all deps configure build test unit-test sanitize-test fuzz bench demo clean
+.PHONY: all deps configure build test unit-test sanitize-test fuzz bench demo package clean
 
 all: build
 
@@ -51,6 +51,10 @@ bench: build
 
 demo: build
 	scripts/demo $(BUILD)
+
+# Debian packages, one per deliverable, into $(BUILD)/packages.
+package: build
+	cd $(BUILD) && cpack -G DEB
 
 clean:
 	rm -rf $(BUILD) $(SANITIZE_BUILD) $(FUZZ_BUILD)

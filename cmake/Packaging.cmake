@@ -119,9 +119,20 @@ else()
   message(STATUS "dpkg-shlibdeps not found (package dpkg-dev): Debian packages get no library dependencies")
 endif()
 
+# Packages with libraries in /usr/lib refresh the loader cache through dpkg's ldconfig
+# trigger; the maintainer scripts given here replace CPack's own, which would call
+# ldconfig directly.
+set(qvr_ldconfig_trigger
+  ${PROJECT_SOURCE_DIR}/packaging/debian/triggers
+  ${PROJECT_SOURCE_DIR}/packaging/debian/postinst
+  ${PROJECT_SOURCE_DIR}/packaging/debian/postrm)
+foreach(component IN ITEMS HEXKITRUNTIME READERRUNTIME FERROW)
+  set(CPACK_DEBIAN_${component}_PACKAGE_CONTROL_EXTRA ${qvr_ldconfig_trigger})
+endforeach()
+
 set(qvr_exact "(= ${QVR_DEB_VERSION})")
 set(qvr_common_description
-  "Contactless cards (ISO/IEC 14443 Type A and B, FeliCa) through an ACR122U reader\n(PN532 inside) reached over PC/SC with pcsc-lite.")
+  "Contactless cards (ISO/IEC 14443 Type A and B, FeliCa) through an ACR122U\nreader (PN532 inside) reached over PC/SC with pcsc-lite.")
 
 set(CPACK_DEBIAN_HEXKITRUNTIME_PACKAGE_NAME libhexkit1)
 set(CPACK_DEBIAN_HEXKITRUNTIME_PACKAGE_SECTION libs)

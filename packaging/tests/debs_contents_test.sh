@@ -19,7 +19,7 @@ declare -A contents=(
     usr/lib/cmake/QuenvariaReaderStack/QuenvariaReaderStackConfig.cmake
     usr/lib/cmake/QuenvariaReaderStack/QuenvariaReaderStackConfigVersion.cmake
     usr/lib/cmake/QuenvariaReaderStack/QuenvariaReaderStackTargets.cmake"
-  [libferrow-jni]="usr/lib/libFerrow.so usr/share/java/ferrow-java.jar usr/share/ferrow/java/JMain.java"
+  [libferrow-jni]="usr/lib/libFerrow.so usr/share/java/ferrow-java.jar usr/share/java/ferrow-java-1.0.0.jar usr/share/ferrow/java/JMain.java"
   [vanto]="usr/bin/Vanto usr/bin/open-internet-shortcut usr/share/applications/quenvaria-vanto.desktop
     usr/share/applications/quenvaria-internet-shortcut.desktop
     usr/share/icons/hicolor/scalable/apps/quenvaria-vanto.svg"

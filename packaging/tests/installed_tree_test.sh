@@ -17,6 +17,7 @@ expect_link "$libdir/libHexkit.so" libHexkit.so.1
 expect_link "$libdir/libHexkit.so.1" libHexkit.so.1.0.0
 expect_link "$libdir/libQVR-ACR122.so" libQVR-ACR122.so.1
 expect_link "$libdir/libQVR-ACR122.so.1" libQVR-ACR122.so.1.0.0
+expect_link share/java/ferrow-java.jar ferrow-java-1.0.0.jar
 
 regular_files=(
   "$libdir/libHexkit.so.1.0.0" "$libdir/libQVR-ACR122.so.1.0.0" "$libdir/libFerrow.so"
@@ -27,7 +28,7 @@ regular_files=(
   "$libdir/cmake/QuenvariaReaderStack/QuenvariaReaderStackConfig.cmake"
   "$libdir/cmake/QuenvariaReaderStack/QuenvariaReaderStackConfigVersion.cmake"
   "$libdir/cmake/QuenvariaReaderStack/QuenvariaReaderStackTargets.cmake"
-  share/java/ferrow-java.jar share/ferrow/java/JMain.java
+  share/java/ferrow-java-1.0.0.jar share/ferrow/java/JMain.java
   share/applications/quenvaria-vanto.desktop
   share/icons/hicolor/scalable/apps/quenvaria-vanto.svg
   share/virtual-acr122u/scenarios/demo.json share/virtual-acr122u/scenarios/type-b.json
