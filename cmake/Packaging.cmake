@@ -73,7 +73,16 @@ execute_process(
   COMMAND gzip -9 -n -c ${PROJECT_BINARY_DIR}/packaging/debian/changelog.Debian
   OUTPUT_FILE ${PROJECT_BINARY_DIR}/packaging/debian/changelog.Debian.gz
   COMMAND_ERROR_IS_FATAL ANY)
+# `cmake --install --component Vanto` lays out exactly the launcher, so its package's
+# documentation is a component of its own, packed into the same package (group Vanto).
+set(QVR_DOC_COMPONENT_Vanto VantoDocumentation)
+set(QVR_DEB_NAME_VantoDocumentation vanto)
+set(CPACK_COMPONENT_VANTO_GROUP Vanto)
+set(CPACK_COMPONENT_VANTODOCUMENTATION_GROUP Vanto)
 foreach(component IN LISTS QVR_PACKAGE_COMPONENTS)
+  if(DEFINED QVR_DOC_COMPONENT_${component})
+    set(component ${QVR_DOC_COMPONENT_${component}})
+  endif()
   install(FILES
     ${PROJECT_SOURCE_DIR}/README.md
     ${PROJECT_SOURCE_DIR}/LICENSE
@@ -98,7 +107,7 @@ set(CPACK_INSTALL_PREFIX /usr)
 set(CPACK_SET_DESTDIR ON)
 set(CPACK_STRIP_FILES ON)
 set(CPACK_DEB_COMPONENT_INSTALL ON)
-set(CPACK_COMPONENTS_ALL ${QVR_PACKAGE_COMPONENTS})
+set(CPACK_COMPONENTS_ALL ${QVR_PACKAGE_COMPONENTS} VantoDocumentation)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_RELEASE ${QVR_DEB_RELEASE})
 set(CPACK_DEBIAN_PACKAGE_MAINTAINER "${QVR_DEB_MAINTAINER}")
