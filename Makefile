@@ -8,7 +8,7 @@ BENCH_ROUNDS ?= 10
 JOBS ?= 2
 MAKEFLAGS += --no-print-directory
 
-.PHONY: all deps configure build test unit-test sanitize-test fuzz bench demo package clean
+.PHONY: all deps configure build test unit-test sanitize-test fuzz bench lint demo package clean
 
 all: build
 
@@ -48,6 +48,11 @@ bench: build
 	bench/callgrind-exports $(BUILD) 1000 > bench/results/callgrind.md
 	bench/run-e2e $(BUILD) $(BENCH_ROUNDS) > bench/results/e2e.txt
 	python3 bench/report.py bench/results
+
+# clang-tidy and cppcheck over the product sources, with the checked-in settings.
+lint: build
+	cmake -S . -B $(BUILD) -DCMAKE_EXPORT_COMPILE_COMMANDS=ON > /dev/null
+	scripts/static-analysis $(BUILD)
 
 demo: build
 	scripts/demo $(BUILD)
