@@ -194,7 +194,13 @@ TEST(ResourceHygiene, ManyCallsKeepMemoryDescriptorsAndContextsFlat) {
         for (const auto& [text, count] : record.distinct) std::printf("  %6d x %s\n", count, text.c_str());
     }
 
+#if defined(__SANITIZE_ADDRESS__)
+    // AddressSanitizer keeps freed memory in quarantine, so resident memory grows by
+    // design; LeakSanitizer checks for leaks at exit instead.
+    std::printf("VmRSS bound not checked under AddressSanitizer (its quarantine holds freed memory)\n");
+#else
     EXPECT_LE(after.rssKilobytes - warm.rssKilobytes, 2048) << "resident memory grew";
+#endif
     EXPECT_LE(after.descriptors - warm.descriptors, 1) << "descriptors (PC/SC contexts) leaked";
     EXPECT_LE(after.pcscdDescriptors - warm.pcscdDescriptors, 1) << "pcscd holds more client connections";
 
