@@ -24,16 +24,16 @@ namespace {
 
 // The keys a script may set, with the value used when the key is absent.
 struct ScriptKeys {
-    static constexpr const char* connect = "connect";          // handle from oConnectPCSCReader (0x1234)
-    static constexpr const char* retry = "retry";              // status of oSetRetryTimeToOne (0x9000)
-    static constexpr const char* poll = "poll";                // status of oPollingTags (0x9000)
-    static constexpr const char* pollType = "poll_type";       // byte stored as tag type; absent: none stored
-    static constexpr const char* send = "send";                // result of oSendTo (0x9000)
-    static constexpr const char* sendReply = "send_reply";     // hex bytes written to the reply, or "echo"
-    static constexpr const char* sendLength = "send_length";   // length stored (number of reply bytes)
-    static constexpr const char* name = "name";                // result of oPCSCReaderName (1)
-    static constexpr const char* deselect = "deselect";        // status of oDeSelectTag (0x9000)
-    static constexpr const char* rfOff = "rf_off";             // status of oTurnOffAntennaPower (0x9000)
+    [[maybe_unused]] static constexpr const char* connect = "connect";          // handle from oConnectPCSCReader (0x1234)
+    [[maybe_unused]] static constexpr const char* retry = "retry";              // status of oSetRetryTimeToOne (0x9000)
+    [[maybe_unused]] static constexpr const char* poll = "poll";                // status of oPollingTags (0x9000)
+    [[maybe_unused]] static constexpr const char* pollType = "poll_type";       // byte stored as tag type; absent: none stored
+    [[maybe_unused]] static constexpr const char* send = "send";                // result of oSendTo (0x9000)
+    [[maybe_unused]] static constexpr const char* sendReply = "send_reply";     // hex bytes written to the reply, or "echo"
+    [[maybe_unused]] static constexpr const char* sendLength = "send_length";   // length stored (number of reply bytes)
+    [[maybe_unused]] static constexpr const char* name = "name";                // result of oPCSCReaderName (1)
+    [[maybe_unused]] static constexpr const char* deselect = "deselect";        // status of oDeSelectTag (0x9000)
+    [[maybe_unused]] static constexpr const char* rfOff = "rf_off";             // status of oTurnOffAntennaPower (0x9000)
 };
 
 using Script = std::map<std::string, std::string>;
