@@ -1,16 +1,27 @@
 # export_only_listed(<target> <version-script>)
-# Restricts a shared library's dynamic symbol table to the names in an anonymous
-# linker version script. Hidden visibility alone is not enough: instantiations of
-# standard-library templates would still leak into the table.
+# Restricts a shared library's export table to the names it documents.
+#
+# Linux: an anonymous linker version script. Hidden visibility alone is not enough:
+# instantiations of standard-library templates would still leak into the table.
+# Windows: the module-definition file lying beside the script (same name, .def),
+# which lists the export names exactly as callers look them up.
 function(export_only_listed target script)
+  if(WIN32)
+    cmake_path(REPLACE_EXTENSION script .def OUTPUT_VARIABLE definitions)
+    target_sources(${target} PRIVATE ${definitions})
+    return()
+  endif()
   target_link_options(${target} PRIVATE "LINKER:--version-script=${script}")
   set_property(TARGET ${target} APPEND PROPERTY LINK_DEPENDS ${script})
 endfunction()
 
 # carry_origin_runpath(<target>)
 # Libraries that lie together find each other: RUNPATH $ORIGIN, in the build
-# tree and once installed.
+# tree and once installed. (Windows looks beside the program by itself.)
 function(carry_origin_runpath target)
+  if(WIN32)
+    return()
+  endif()
   set_target_properties(${target} PROPERTIES
     BUILD_RPATH "$ORIGIN"
     INSTALL_RPATH "$ORIGIN")

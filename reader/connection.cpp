@@ -1,7 +1,7 @@
 // Connecting to the first PC/SC reader, disconnecting, and reporting its name.
 #include <cstdint>
 
-#include <winscard.h>
+#include "pcsc_platform.h"
 
 #include "context_table.h"
 #include "export_guard.h"
@@ -38,7 +38,7 @@ std::int32_t connectFirstReader(WorkRecord& record) {
     SCARDHANDLE card = 0;
     DWORD activeProtocol = 0;
     // Connecting sends nothing to the reader: the first command is the caller's.
-    if (SCardConnect(context, record.reader.readerName, SCARD_SHARE_SHARED, SCARD_PROTOCOL_T0,
+    if (pcsc::connect(context, record.reader.readerName, SCARD_SHARE_SHARED, SCARD_PROTOCOL_T0,
                      &card, &activeProtocol) != SCARD_S_SUCCESS)
         return giveUp(0);
     if (activeProtocol != SCARD_PROTOCOL_T0 || card == 0 || !fitsInt32(card)) return giveUp(card);

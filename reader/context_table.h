@@ -7,7 +7,7 @@
 #include <cstdint>
 #include <optional>
 
-#include <winscard.h>
+#include "pcsc_platform.h"
 
 namespace qvr {
 

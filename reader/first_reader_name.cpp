@@ -7,7 +7,7 @@ namespace qvr {
 bool copyFirstReaderName(SCARDCONTEXT context, char* name, std::size_t capacity) noexcept {
     char* list = nullptr;
     DWORD listLength = SCARD_AUTOALLOCATE;
-    if (SCardListReaders(context, nullptr, reinterpret_cast<LPSTR>(&list), &listLength) !=
+    if (pcsc::listReaders(context, reinterpret_cast<LPSTR>(&list), &listLength) !=
             SCARD_S_SUCCESS ||
         list == nullptr)
         return false;

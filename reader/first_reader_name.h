@@ -4,7 +4,7 @@
 
 #include <cstddef>
 
-#include <winscard.h>
+#include "pcsc_platform.h"
 
 namespace qvr {
 

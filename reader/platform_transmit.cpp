@@ -1,6 +1,6 @@
 #include "platform_transmit.h"
 
-#include <winscard.h>
+#include "pcsc_platform.h"
 
 namespace qvr {
 

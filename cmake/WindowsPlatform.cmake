@@ -1,0 +1,36 @@
+# What a Windows build needs besides the compiler: GoogleTest built from the
+# sources Debian ships, and a Wine prefix of the build's own for running tests.
+
+# GoogleTest from source, without the project's warning flags (they are ours to
+# keep, not GoogleTest's) and with its headers as system headers for our tests.
+set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
+set(BUILD_GMOCK OFF CACHE BOOL "" FORCE)
+set(gtest_disable_pthreads OFF CACHE BOOL "" FORCE)
+add_subdirectory(/usr/src/googletest ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL)
+foreach(gtest_target gtest gtest_main)
+  set_property(TARGET ${gtest_target} PROPERTY COMPILE_OPTIONS "")
+  get_target_property(gtest_includes ${gtest_target} INTERFACE_INCLUDE_DIRECTORIES)
+  set_property(TARGET ${gtest_target} PROPERTY INTERFACE_SYSTEM_INCLUDE_DIRECTORIES "${gtest_includes}")
+endforeach()
+add_library(GTest::gtest ALIAS gtest)
+add_library(GTest::gtest_main ALIAS gtest_main)
+
+# Every test runs in the same scratch Wine prefix, quietly and without the
+# prompts a fresh prefix would otherwise raise for the .NET and HTML runtimes.
+set(QVR_WINE_ENVIRONMENT
+  "WINEPREFIX=${CMAKE_BINARY_DIR}/wineprefix"
+  "WINEDEBUG=-all"
+  "WINEDLLOVERRIDES=mscoree,mshtml=")
+
+# The prefix is made once, before any test, so that two tests never race to make it.
+add_test(NAME windows.wine_prefix
+  COMMAND ${CMAKE_COMMAND} -E env ${QVR_WINE_ENVIRONMENT} ${QVR_WINE} wineboot --init)
+set_tests_properties(windows.wine_prefix PROPERTIES FIXTURES_SETUP wine_prefix)
+
+# add_wine_test(<name> <command...>): a test that runs under Wine in the prefix.
+function(add_wine_test name)
+  add_test(NAME ${name} COMMAND ${ARGN})
+  set_tests_properties(${name} PROPERTIES
+    ENVIRONMENT "${QVR_WINE_ENVIRONMENT}"
+    FIXTURES_REQUIRED wine_prefix)
+endfunction()

@@ -1,0 +1,30 @@
+// The PC/SC service on Windows: WinSCard. Reader names are single-byte strings
+// here, so the library calls the "A" functions by their own names, whatever
+// UNICODE says.
+#ifndef QVR_ACR122_PCSC_PLATFORM_H
+#define QVR_ACR122_PCSC_PLATFORM_H
+
+#ifndef WIN32_LEAN_AND_MEAN
+#define WIN32_LEAN_AND_MEAN
+#endif
+#ifndef NOMINMAX
+#define NOMINMAX
+#endif
+#include <windows.h>
+#include <winscard.h>
+
+namespace qvr::pcsc {
+
+inline LONG connect(SCARDCONTEXT context, LPCSTR reader, DWORD shareMode, DWORD protocols,
+                    SCARDHANDLE* card, DWORD* activeProtocol) noexcept {
+    return SCardConnectA(context, reader, shareMode, protocols, card, activeProtocol);
+}
+
+// All reader names, as one run of NUL-terminated strings the service allocates.
+inline LONG listReaders(SCARDCONTEXT context, LPSTR readers, DWORD* length) noexcept {
+    return SCardListReadersA(context, nullptr, readers, length);
+}
+
+}  // namespace qvr::pcsc
+
+#endif
