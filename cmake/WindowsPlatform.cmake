@@ -12,8 +12,6 @@ foreach(gtest_target gtest gtest_main)
   get_target_property(gtest_includes ${gtest_target} INTERFACE_INCLUDE_DIRECTORIES)
   set_property(TARGET ${gtest_target} PROPERTY INTERFACE_SYSTEM_INCLUDE_DIRECTORIES "${gtest_includes}")
 endforeach()
-add_library(GTest::gtest ALIAS gtest)
-add_library(GTest::gtest_main ALIAS gtest_main)
 
 # Every test runs in the same scratch Wine prefix, quietly and without the
 # prompts a fresh prefix would otherwise raise for the .NET and HTML runtimes.
@@ -24,12 +22,17 @@ set(QVR_WINE_ENVIRONMENT
 
 # The prefix is made once, before any test, so that two tests never race to make it.
 add_test(NAME windows.wine_prefix
-  COMMAND ${CMAKE_COMMAND} -E env ${QVR_WINE_ENVIRONMENT} ${QVR_WINE} wineboot --init)
-set_tests_properties(windows.wine_prefix PROPERTIES FIXTURES_SETUP wine_prefix)
+  COMMAND ${CMAKE_COMMAND} -E env ${QVR_WINE_ENVIRONMENT}
+          ${PROJECT_SOURCE_DIR}/scripts/wine-prefix ${QVR_WINE})
+set_tests_properties(windows.wine_prefix PROPERTIES FIXTURES_SETUP wine_prefix TIMEOUT 300)
 
-# add_wine_test(<name> <command...>): a test that runs under Wine in the prefix.
-function(add_wine_test name)
-  add_test(NAME ${name} COMMAND ${ARGN})
+# add_wine_test(<name> <program> <arguments...>): a test that runs a Windows program
+# (a target or a path) under Wine in the prefix.
+function(add_wine_test name program)
+  if(TARGET ${program})
+    set(program $<TARGET_FILE:${program}>)
+  endif()
+  add_test(NAME ${name} COMMAND ${QVR_WINE} ${program} ${ARGN})
   set_tests_properties(${name} PROPERTIES
     ENVIRONMENT "${QVR_WINE_ENVIRONMENT}"
     FIXTURES_REQUIRED wine_prefix)

@@ -11,9 +11,7 @@
 #include <string_view>
 
 #include "hexkit_converter.h"
-#include "profile_file.h"
-#include "profile_store.h"
-#include "profile_syntax.h"
+#include "profile_service.h"
 
 namespace {
 
@@ -22,17 +20,6 @@ constexpr char kNotFoundMarker[] = "-1";
 
 std::array<char, kValueBufferSize> valueBuffer{};
 std::mutex valueBufferMutex;
-
-std::string lookUpValue(const char* section, const char* key, const char* file) {
-    using namespace hexkit::profile;
-    if (section == nullptr || key == nullptr || file == nullptr) return {};
-    const auto text = readFileText(file);
-    if (!text) return {};
-    const auto value = findValue(*text, trimBlanks(section), trimBlanks(key));
-    if (!value) return {};
-    // Values end at a zero byte, as they do for the caller.
-    return std::string(value->substr(0, value->find('\0')));
-}
 
 // Places at most 255 characters and a zero byte in the value buffer and returns
 // how many characters it placed.
@@ -48,7 +35,7 @@ std::size_t fillValueBuffer(std::string_view value) {
 long HexkitConverter::getProfileString(const char* section, const char* key, const char* file,
                                        char* out) const {
     if (out == nullptr) return 0;
-    const std::string value = lookUpValue(section, key, file);
+    const std::string value = hexkit::readProfileValue(section, key, file);
 
     const std::lock_guard lock(valueBufferMutex);
     const std::size_t count = fillValueBuffer(value);
@@ -62,30 +49,7 @@ long HexkitConverter::getProfileString(const char* section, const char* key, con
 
 int HexkitConverter::writeProfileString(const char* value, const char* section, const char* key,
                                         const char* file) const {
-    using namespace hexkit::profile;
+    hexkit::writeProfileValue(value, section, key, file);
     // Every write reports 1, done or not: callers learn nothing from the result.
-    constexpr int kWriteResult = 1;
-    if (section == nullptr || file == nullptr) return kWriteResult;
-    const auto sectionName = trimBlanks(section);
-    if (!isStorableSectionName(sectionName)) return kWriteResult;
-
-    if (key == nullptr) {
-        replaceFileText(file, false,
-                        [&](std::string_view text) { return withoutSection(text, sectionName); });
-        return kWriteResult;
-    }
-    const auto keyName = trimBlanks(key);
-    if (!isStorableKeyName(keyName)) return kWriteResult;
-
-    if (value == nullptr) {
-        replaceFileText(file, false, [&](std::string_view text) {
-            return withoutKey(text, sectionName, keyName);
-        });
-        return kWriteResult;
-    }
-    if (!isStorableValue(value)) return kWriteResult;
-    replaceFileText(file, true, [&](std::string_view text) {
-        return withValue(text, sectionName, keyName, value);
-    });
-    return kWriteResult;
+    return 1;
 }

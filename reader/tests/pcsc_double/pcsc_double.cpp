@@ -1,3 +1,4 @@
+#include "double_exports.h"
 #include "pcsc_double.h"
 
 #include <cstdlib>
@@ -159,13 +160,11 @@ int outstandingReaderLists() { return static_cast<int>(platform().lists.size());
 
 using namespace pcsc_double;
 
-#define DOUBLE_API extern "C" __attribute__((visibility("default")))
-
 DOUBLE_API const SCARD_IO_REQUEST g_rgSCardT0Pci = {SCARD_PROTOCOL_T0, sizeof(SCARD_IO_REQUEST)};
 DOUBLE_API const SCARD_IO_REQUEST g_rgSCardT1Pci = {SCARD_PROTOCOL_T1, sizeof(SCARD_IO_REQUEST)};
 DOUBLE_API const SCARD_IO_REQUEST g_rgSCardRawPci = {SCARD_PROTOCOL_RAW, sizeof(SCARD_IO_REQUEST)};
 
-DOUBLE_API LONG SCardEstablishContext(DWORD, LPCVOID, LPCVOID, LPSCARDCONTEXT context) {
+DOUBLE_API LONG DOUBLE_CALL SCardEstablishContext(DWORD, LPCVOID, LPCVOID, LPSCARDCONTEXT context) {
     Platform& p = platform();
     const std::lock_guard lock(p.mutex);
     if (const LONG failure = scriptedFailure(p, Call::Establish)) return failure;
@@ -175,13 +174,13 @@ DOUBLE_API LONG SCardEstablishContext(DWORD, LPCVOID, LPCVOID, LPSCARDCONTEXT co
     return SCARD_S_SUCCESS;
 }
 
-DOUBLE_API LONG SCardReleaseContext(SCARDCONTEXT context) {
+DOUBLE_API LONG DOUBLE_CALL SCardReleaseContext(SCARDCONTEXT context) {
     Platform& p = platform();
     const std::lock_guard lock(p.mutex);
     return p.open.erase(context) == 1 ? SCARD_S_SUCCESS : SCARD_E_INVALID_HANDLE;
 }
 
-DOUBLE_API LONG SCardListReaders(SCARDCONTEXT context, LPCSTR, LPSTR readers, LPDWORD length) {
+DOUBLE_API LONG DOUBLE_CALL SCardListReaders(SCARDCONTEXT context, LPCSTR, LPSTR readers, LPDWORD length) {
     Platform& p = platform();
     const std::lock_guard lock(p.mutex);
     if (p.open.count(context) == 0) return SCARD_E_INVALID_HANDLE;
@@ -199,7 +198,7 @@ DOUBLE_API LONG SCardListReaders(SCARDCONTEXT context, LPCSTR, LPSTR readers, LP
     return SCARD_S_SUCCESS;
 }
 
-DOUBLE_API LONG SCardFreeMemory(SCARDCONTEXT, LPCVOID memory) {
+DOUBLE_API LONG DOUBLE_CALL SCardFreeMemory(SCARDCONTEXT, LPCVOID memory) {
     Platform& p = platform();
     const std::lock_guard lock(p.mutex);
     void* list = const_cast<void*>(memory);
@@ -208,7 +207,7 @@ DOUBLE_API LONG SCardFreeMemory(SCARDCONTEXT, LPCVOID memory) {
     return SCARD_S_SUCCESS;
 }
 
-DOUBLE_API LONG SCardConnect(SCARDCONTEXT context, LPCSTR reader, DWORD shareMode,
+DOUBLE_API LONG DOUBLE_CALL SCardConnect(SCARDCONTEXT context, LPCSTR reader, DWORD shareMode,
                              DWORD preferredProtocols, LPSCARDHANDLE card, LPDWORD activeProtocol) {
     Platform& p = platform();
     const std::lock_guard lock(p.mutex);
@@ -220,7 +219,7 @@ DOUBLE_API LONG SCardConnect(SCARDCONTEXT context, LPCSTR reader, DWORD shareMod
     return SCARD_S_SUCCESS;
 }
 
-DOUBLE_API LONG SCardDisconnect(SCARDHANDLE card, DWORD disposition) {
+DOUBLE_API LONG DOUBLE_CALL SCardDisconnect(SCARDHANDLE card, DWORD disposition) {
     Platform& p = platform();
     const std::lock_guard lock(p.mutex);
     p.disconnected.push_back(card);
@@ -228,7 +227,7 @@ DOUBLE_API LONG SCardDisconnect(SCARDHANDLE card, DWORD disposition) {
     return scriptedFailure(p, Call::Disconnect);
 }
 
-DOUBLE_API LONG SCardTransmit(SCARDHANDLE card, const SCARD_IO_REQUEST* sendPci, LPCBYTE sendBuffer,
+DOUBLE_API LONG DOUBLE_CALL SCardTransmit(SCARDHANDLE card, const SCARD_IO_REQUEST* sendPci, LPCBYTE sendBuffer,
                               DWORD sendLength, SCARD_IO_REQUEST* receivePci, LPBYTE receiveBuffer,
                               LPDWORD receiveLength) {
     Platform& p = platform();

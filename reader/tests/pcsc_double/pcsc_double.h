@@ -8,7 +8,7 @@
 #ifndef PCSC_DOUBLE_H
 #define PCSC_DOUBLE_H
 
-#include <winscard.h>
+#include "pcsc_platform.h"
 
 #include <cstdint>
 #include <string>
