@@ -8,7 +8,8 @@ BENCH_ROUNDS ?= 10
 JOBS ?= 2
 MAKEFLAGS += --no-print-directory
 
-.PHONY: all deps configure build test unit-test sanitize-test fuzz bench lint demo package clean
+.PHONY: all deps configure build test unit-test sanitize-test fuzz bench lint demo package clean \
+        windows windows-test windows-deps
 
 all: build
 
@@ -32,6 +33,26 @@ sanitize-test: deps
 	cmake -S . -B $(SANITIZE_BUILD) -DQVR_SANITIZE=ON
 	cmake --build $(SANITIZE_BUILD) -j$(JOBS)
 	ctest --test-dir $(SANITIZE_BUILD) --output-on-failure -j$(JOBS)
+
+# The four deliverables for 64-bit and 32-bit Windows, cross-compiled with
+# MinGW-w64 and laid out in build-windows-<arch>/dist/bin; `make windows-test`
+# also checks their export tables and runs the unit tests under Wine.
+WINDOWS_ARCHES ?= x86_64 i686
+
+windows-deps:
+	scripts/install-windows-deps
+
+windows: windows-deps
+	@for arch in $(WINDOWS_ARCHES); do \
+	  cmake -S . -B build-windows-$$arch --toolchain cmake/toolchains/mingw-w64-$$arch.cmake && \
+	  cmake --build build-windows-$$arch -j$(JOBS) && \
+	  cmake --install build-windows-$$arch --prefix build-windows-$$arch/dist > /dev/null || exit 1; \
+	done
+
+windows-test: windows
+	@for arch in $(WINDOWS_ARCHES); do \
+	  ctest --test-dir build-windows-$$arch --output-on-failure -j$(JOBS) || exit 1; \
+	done
 
 # Each fuzz target for FUZZ_SECONDS from its seed corpus (clang and libFuzzer).
 fuzz: deps
