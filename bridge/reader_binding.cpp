@@ -1,20 +1,20 @@
 #include "reader_binding.h"
 
-#include <dlfcn.h>
+#include "library_loader.h"
 
 namespace ferrow {
 namespace {
 
 template <typename Entry>
 bool bindEntry(void* module, const char* name, Entry& slot) noexcept {
-    slot = reinterpret_cast<Entry>(dlsym(module, name));
+    slot = reinterpret_cast<Entry>(findExport(module, name));
     return slot != nullptr;
 }
 
 }  // namespace
 
 bool bindReaderLibrary(BridgeState& state) noexcept {
-    state.readerModule = dlopen(kReaderLibraryName, RTLD_NOW);
+    state.readerModule = loadReaderLibrary();
     if (state.readerModule == nullptr) return false;
     void* module = state.readerModule;
     // && stops at the first missing export, leaving the later slots alone.
