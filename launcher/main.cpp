@@ -1,8 +1,7 @@
 // Vanto: opens the shop shortcut lying beside the program with the desktop's
 // default handler and ends at once. It shows nothing and reports nothing.
+#include "inherited_state.h"
 #include "start_url.h"
-
-#include <csignal>
 
 namespace {
 
@@ -11,9 +10,7 @@ constexpr const char* kShopShortcut = "Topup & Shop @ Quenvaria.URL";
 }  // namespace
 
 int main() {
-    // An inherited "ignore SIGCHLD" would make the kernel reap our helper child
-    // behind our back; the default keeps the hand-over's bookkeeping exact.
-    std::signal(SIGCHLD, SIG_DFL);
+    resetInheritedProcessState();
     // Whatever became of the hand-over, there is nobody to tell: the result is
     // deliberately dropped and the program always ends successfully.
     static_cast<void>(StartURL(kShopShortcut));

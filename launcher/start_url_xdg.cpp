@@ -134,9 +134,8 @@ std::int32_t StartURL(const std::string& fileName) noexcept {
         if (!folder) {
             return ENOENT;
         }
-        const std::string workingDirectory = folder->string();
         DetachedSpawnSetup setup;
-        if (const int error = setup.configure(workingDirectory.c_str())) {
+        if (const int error = setup.configure(folder->c_str())) {
             return error;
         }
         // No parameters beyond the file name: xdg-open takes exactly one target.

@@ -1,0 +1,6 @@
+// What a process may inherit from whoever started it and must not pass on to
+// the handler it starts.
+#pragma once
+
+// Puts back the defaults the hand-over relies on. Called once, first thing.
+void resetInheritedProcessState() noexcept;
