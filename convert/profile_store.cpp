@@ -16,7 +16,7 @@ constexpr std::string_view kDefaultLineEnding = "\n";
 
 struct Line {
     std::string_view content;  // without the line ending
-    std::string_view ending;   // "\r\n", "\n", or empty on a last line without one
+    std::string_view ending;   // "\r\n", "\n"; on a last line also "\r" or empty
     ParsedLine parsed;
 };
 
@@ -29,7 +29,11 @@ std::vector<Line> splitLines(std::string_view text) {
         const std::string_view whole = text.substr(start, end - start);
         std::string_view content = whole;
         if (!content.empty() && content.back() == '\n') content.remove_suffix(1);
-        if (!content.empty() && content.back() == '\r' && content.size() < whole.size())
+        // A carriage return ends the line before a line feed, and also as the file's
+        // very last byte (a CRLF whose LF went missing): either way it is no part of
+        // the value, so a later edit that completes the break changes no value.
+        if (!content.empty() && content.back() == '\r' &&
+            (content.size() < whole.size() || end == text.size()))
             content.remove_suffix(1);
         std::string_view parsedContent = content;
         if (start == 0 && parsedContent.starts_with(kByteOrderMark))
@@ -40,11 +44,20 @@ std::vector<Line> splitLines(std::string_view text) {
     return lines;
 }
 
+constexpr std::string_view kLoneCarriageReturn = "\r";
+
 // New lines follow the convention the file already uses.
 std::string_view lineEndingOf(const std::vector<Line>& lines) {
     for (const auto& line : lines)
-        if (!line.ending.empty()) return line.ending;
+        if (!line.ending.empty() && line.ending != kLoneCarriageReturn) return line.ending;
     return kDefaultLineEnding;
+}
+
+// What completes the break after a file's last line before anything follows it:
+// the file's own line ending, or just the line feed a lone carriage return lacks.
+std::string_view missingBreakAfter(std::string_view text, std::string_view fileEnding) {
+    if (text.empty() || text.back() == '\n') return {};
+    return text.back() == '\r' ? std::string_view("\n") : fileEnding;
 }
 
 // Marks, for every line, whether it lies in a block of the wanted section (headers
@@ -127,9 +140,11 @@ std::string insertKeyLine(const std::vector<Line>& lines, std::size_t after,
     std::string text;
     for (std::size_t i = 0; i < lines.size(); ++i) {
         text += lines[i].content;
+        text += lines[i].ending;
+        if (i != after) continue;
         // The line before the new one needs a break even if it was the file's last.
-        text += (i == after && lines[i].ending.empty()) ? ending : lines[i].ending;
-        if (i == after) text += keyLine(key, encodedValue, ending);
+        text += missingBreakAfter(text, ending);
+        text += keyLine(key, encodedValue, ending);
     }
     return text;
 }
@@ -139,7 +154,7 @@ std::string appendSection(std::string_view original, const std::vector<Line>& li
                           std::string_view encodedValue) {
     const auto ending = lineEndingOf(lines);
     std::string text(original);
-    if (!text.empty() && text.back() != '\n') text += ending;
+    text += missingBreakAfter(text, ending);
     text += '[';
     text += section;
     text += ']';

@@ -82,6 +82,18 @@ INSTANTIATE_TEST_SUITE_P(
                       LookupCase{"KeyOutsideItsSection", "Other Section", "Port", 0, "-1"}),
     [](const auto& testCase) { return std::string(testCase.param.name); });
 
+// A write elsewhere in the file never changes what another key reads, also when
+// the file ends in a carriage return without its line feed.
+TEST(ProfileRead, LoneCarriageReturnAtEndIsNoPartOfTheValue) {
+    TempFolder folder;
+    const auto file = folder.file("cr.ini");
+    writeBytes(file, "[s]\nk=v\r");
+    EXPECT_EQ(readValue("s", "k", file).out, "v");
+    EXPECT_EQ(writeValue("w", "s", "j", file), 1);
+    EXPECT_EQ(readValue("s", "k", file).out, "v");
+    EXPECT_EQ(readValue("s", "j", file).out, "w");
+}
+
 TEST(ProfileRead, MissingFileOrNullArgumentsGiveTheMarker) {
     TempFolder folder;
     const auto file = folder.file("present.ini");
@@ -180,6 +192,13 @@ INSTANTIATE_TEST_SUITE_P(
                  "[a]\r\nx=1\nz=3\r\n[b]\n"},
         EditCase{"NewKeyAfterLastLineWithoutBreak", "[a]\r\nk=1", "2", "a", "j",
                  "[a]\r\nk=1\r\nj=2\r\n"},
+        // A file whose last CRLF lost its LF: the break is completed, not doubled.
+        EditCase{"NewKeyAfterLoneCarriageReturnAtEnd", "[a]\nk=1\r", "2", "a", "j",
+                 "[a]\nk=1\r\nj=2\n"},
+        EditCase{"NewSectionAfterLoneCarriageReturnAtEnd", "[a]\r\nk=1\r", "y", "b", "x",
+                 "[a]\r\nk=1\r\n[b]\r\nx=y\r\n"},
+        EditCase{"ReplaceBeforeLoneCarriageReturnAtEnd", "[a]\nk=1\r", "2", "a", "k",
+                 "[a]\nk=2\r"},
         EditCase{"NewKeyInEmptySection", "[a]\n[b]\n", "v", "a", "k", "[a]\nk=v\n[b]\n"},
         EditCase{"NewKeyGoesToFirstBlock", "[a]\nk=1\n[b]\n[A]\nj=2\n", "3", "a", "n",
                  "[a]\nk=1\nn=3\n[b]\n[A]\nj=2\n"},
