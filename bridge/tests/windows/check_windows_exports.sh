@@ -59,14 +59,11 @@ esac
 
 headers=$("$objdump" -p "$dll")
 grep -q "file format $format" <<<"$headers" || { echo "$dll is not $format"; exit 1; }
-actual=$(sed -n '/^\[Ordinal\/Name Pointer\] Table/,/^$/p' <<<"$headers" |
-           sed -n 's/^[[:space:]]*\[ *[0-9]*\] \(.*\)$/\1/p' | sort)
-if [ "$expected" != "$actual" ]; then
-  echo "export names of $dll differ from what a JVM looks up:"
-  diff <(echo "$expected") <(echo "$actual") || true
-  exit 1
-fi
-[ "$(wc -l <<<"$actual")" -eq 10 ] || { echo "expected ten native methods"; exit 1; }
+[ "$(wc -l <<<"$expected")" -eq 10 ] || { echo "expected ten native methods"; exit 1; }
+expected_list=$(mktemp)
+trap 'rm -f "$expected_list"' EXIT
+echo "$expected" >"$expected_list"
+"$(dirname "$0")/../../../scripts/check-dll-exports" "$objdump" "$dll" "$expected_list"
 
 imported=$(sed -n 's/^[[:space:]]*DLL Name: \(.*\)$/\1/p' <<<"$headers")
 if grep -iE '^(QVR-ACR122|Hexkit)\.dll$' <<<"$imported"; then
@@ -74,4 +71,4 @@ if grep -iE '^(QVR-ACR122|Hexkit)\.dll$' <<<"$imported"; then
   exit 1
 fi
 grep -qw LoadLibraryA <<<"$headers" || { echo "LoadLibraryA not imported"; exit 1; }
-echo "exports match ($format): $(wc -l <<<"$actual") names; imports: $(tr '\n' ' ' <<<"$imported")"
+echo "$format; imports: $(tr '\n' ' ' <<<"$imported")"

@@ -144,6 +144,10 @@ std::string environmentPath(const char* variable) {
     return value == nullptr ? "" : value;
 }
 
+const Bytes kSelect = {0x00, 0xA4, 0x04, 0x00};
+const std::string kSelectSent = "oSendTo card=4660 type=11 length=4 capacity=1000 command=00A40400";
+const Bytes kUntouched(8, 0x55);
+
 class ReaderBinding : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -180,6 +184,23 @@ protected:
                                         command.handle(), response.handle());
     }
 
+    // An exchange without a bound oSendTo: 0, the response untouched, both arrays
+    // released.
+    void expectExchangeRefused() {
+        FakeByteArray command(kSelect);
+        FakeByteArray response(kUntouched);
+        EXPECT_EQ(exchange(11, command, response), 0);
+        EXPECT_EQ(response.bytes(), kUntouched);
+        EXPECT_EQ(command.copiesHeld() + response.copiesHeld(), 0) << "elements not released";
+    }
+
+    // Without oPCSCReaderName (or anything bound after it) the presence queries and
+    // the close all fail.
+    void expectPresenceAndCloseFail() {
+        EXPECT_EQ(presence(), std::vector<bool>(4, false));
+        EXPECT_FALSE(call(methods_.closeReaderWriter));
+    }
+
     // After initInstance: the reader library the bridge loaded is the one beside
     // this program.
     void expectReaderLibraryBesideProgram() const {
@@ -192,10 +213,6 @@ protected:
     std::string scriptPath_ = environmentPath("READER_DOUBLE_SCRIPT");
     std::string journalPath_ = environmentPath("READER_DOUBLE_JOURNAL");
 };
-
-const Bytes kSelect = {0x00, 0xA4, 0x04, 0x00};
-const std::string kSelectSent = "oSendTo card=4660 type=11 length=4 capacity=1000 command=00A40400";
-const Bytes kUntouched(8, 0x55);
 
 TEST_F(ReaderBinding, Complete) {
     script({"poll_type=0x23", "send_reply=echo"});
@@ -236,14 +253,8 @@ TEST_F(ReaderBinding, WithoutPolling) {
     EXPECT_TRUE(call(methods_.setRetryTimeToOne));
     EXPECT_EQ(methods_.pollingTags(jni_.env(), nullptr), 0);
 
-    FakeByteArray command(kSelect);
-    FakeByteArray response(kUntouched);
-    EXPECT_EQ(exchange(11, command, response), 0);
-    EXPECT_EQ(response.bytes(), kUntouched);
-    EXPECT_EQ(command.copiesHeld() + response.copiesHeld(), 0) << "elements not released";
-
-    EXPECT_EQ(presence(), std::vector<bool>(4, false));
-    EXPECT_FALSE(call(methods_.closeReaderWriter));
+    expectExchangeRefused();
+    expectPresenceAndCloseFail();
     EXPECT_EQ(journal(), (std::vector<std::string>{"oConnectPCSCReader", "oSetRetryTimeToOne card=4660"}));
 }
 
@@ -261,8 +272,7 @@ TEST_F(ReaderBinding, WithoutReaderName) {
     EXPECT_EQ(exchange(11, command, response), 5);
     EXPECT_EQ(response.bytes(), (Bytes{0xC2, 0x00, 0xA4, 0x04, 0x00, 0x55, 0x55, 0x55}));
 
-    EXPECT_EQ(presence(), std::vector<bool>(4, false));
-    EXPECT_FALSE(call(methods_.closeReaderWriter));
+    expectPresenceAndCloseFail();
     EXPECT_EQ(journal(), (std::vector<std::string>{"oConnectPCSCReader", "oPollingTags card=4660 period=01",
                                                    kSelectSent}));
 }
@@ -282,14 +292,8 @@ TEST_F(ReaderBinding, NoReaderLibrary) {
     EXPECT_FALSE(call(methods_.setRetryTimeToOne));
     EXPECT_EQ(methods_.pollingTags(jni_.env(), nullptr), 0);
 
-    FakeByteArray command(kSelect);
-    FakeByteArray response(kUntouched);
-    EXPECT_EQ(exchange(11, command, response), 0);
-    EXPECT_EQ(response.bytes(), kUntouched);
-    EXPECT_EQ(command.copiesHeld() + response.copiesHeld(), 0) << "elements not released";
-
-    EXPECT_EQ(presence(), std::vector<bool>(4, false));
-    EXPECT_FALSE(call(methods_.closeReaderWriter));
+    expectExchangeRefused();
+    expectPresenceAndCloseFail();
     EXPECT_TRUE(journal().empty());
 }
 

@@ -7,14 +7,7 @@
 # Usage: resources_test.sh OBJDUMP WINDRES PATH/TO/Vanto.exe
 set -u
 objdump=$1 windres=$2 program=$3
-scratch=$(mktemp -d)
-trap 'rm -rf "$scratch"' EXIT
-failures=0
-
-fail() {
-    echo "FAIL: $*"
-    failures=$((failures + 1))
-}
+. "$(dirname "$0")/../shell_test_lib.sh"
 
 "$objdump" -p "$program" > "$scratch/headers" || { echo "FAIL: $objdump cannot read $program"; exit 1; }
 "$windres" -i "$program" -O rc > "$scratch/resources.rc" 2>&1 \
@@ -66,6 +59,5 @@ if [ "$failures" -ne 0 ]; then
     grep -E '^Subsystem|DLL Name' "$scratch/headers"
     echo "--- resources"
     grep -v '^ *0x' "$scratch/resources.rc"
-    exit 1
 fi
-echo "resources: all checks passed"
+finish
