@@ -56,6 +56,22 @@ Bytes Acr122uReader::transmit(const Bytes& apdu) {
     return kUnknownInstruction;
 }
 
+Bytes Acr122uReader::exchange_whole(const Bytes& apdu) {
+    Bytes answer = transmit(apdu);
+    if (answer.size() == 2 && answer[0] == 0x61 && pending_) {
+        answer = std::move(*pending_);
+        pending_.reset();
+    }
+    return answer;
+}
+
+void Acr122uReader::poll_field() {}
+
+std::optional<Bytes> Acr122uReader::card_atr() const {
+    if (chip_.field_empty()) return std::nullopt;
+    return Bytes{0x3B, 0x00};
+}
+
 Bytes Acr122uReader::pseudo_command(const Bytes& apdu) {
     if (apdu.size() < kHeaderSize) return kWrongLength;
     const std::uint8_t p1 = apdu[2];

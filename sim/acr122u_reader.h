@@ -16,8 +16,20 @@ class Acr122uReader {
 public:
     explicit Acr122uReader(Pn532Chip& chip) : chip_(chip) {}
 
-    // The reader's answer to one command APDU.
+    // The reader's answer to one command APDU under T=0: a chip answer is announced
+    // with 61 Le and fetched with GET RESPONSE.
     Bytes transmit(const Bytes& apdu);
+    // The same command answered in one piece, as the reader answers over the CCID
+    // escape channel and under T=1: a chip answer comes back whole with 90 00.
+    Bytes exchange_whole(const Bytes& apdu);
+
+    // The reader firmware's own polling of the field, run after the field changed:
+    // it activates a card it finds (when the PICC parameters let it) and forgets one
+    // that has left.
+    void poll_field();
+    // The PC/SC pseudo-ATR of the card the reader has found and activated by itself;
+    // nothing while it has none (PC/SC then sees no card).
+    std::optional<Bytes> card_atr() const;
 
     // Power off or reset of the pseudo-card: an answer not yet fetched is lost.
     void drop_pending() { pending_.reset(); }

@@ -24,6 +24,7 @@ public:
     Bytes execute(const Bytes& frame);
 
     bool rf_field_on() const { return rf_field_on_; }
+    bool field_empty() const { return field_.empty(); }
     std::size_t active_target_count() const { return targets_.size(); }
 
 private:
