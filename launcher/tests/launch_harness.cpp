@@ -165,18 +165,43 @@ std::optional<ProcessStatus> parseProcessStatus(const std::string& statText) {
     return status;
 }
 
+std::optional<std::string> readProcFile(const fs::path& file) {
+    // Plain read(2): a process that ends between open and read makes the read fail
+    // with ESRCH, which a file stream would turn into an exception.
+    const int descriptor = open(file.c_str(), O_RDONLY | O_CLOEXEC);
+    if (descriptor < 0) {
+        return std::nullopt;
+    }
+    std::string text;
+    char buffer[512];
+    for (;;) {
+        const ssize_t count = read(descriptor, buffer, sizeof buffer);
+        if (count < 0 && errno == EINTR) {
+            continue;
+        }
+        if (count <= 0) {
+            close(descriptor);
+            return count == 0 ? std::optional<std::string>(text) : std::nullopt;
+        }
+        text.append(buffer, static_cast<std::size_t>(count));
+    }
+}
+
 std::optional<ProcessStatus> readProcessStatus(pid_t pid) {
-    const std::string text = readFile(fs::path("/proc") / std::to_string(pid) / "stat");
-    return text.empty() ? std::nullopt : parseProcessStatus(text);
+    const auto text = readProcFile(fs::path("/proc") / std::to_string(pid) / "stat");
+    return text ? parseProcessStatus(*text) : std::nullopt;
 }
 
 std::vector<pid_t> childrenOfThisProcess() {
     const pid_t self = getpid();
     std::vector<pid_t> children;
+    // Processes come and go while we look: one that has vanished is simply not a
+    // child, so neither a failed read nor a failed step of the listing is an error.
     std::error_code error;
-    for (const auto& entry : fs::directory_iterator("/proc", error)) {
-        const std::string name = entry.path().filename().string();
-        if (name.find_first_not_of("0123456789") != std::string::npos) {
+    fs::directory_iterator entry("/proc", error);
+    for (; !error && entry != fs::directory_iterator(); entry.increment(error)) {
+        const std::string name = entry->path().filename().string();
+        if (name.empty() || name.find_first_not_of("0123456789") != std::string::npos) {
             continue;
         }
         const pid_t pid = static_cast<pid_t>(std::stol(name));

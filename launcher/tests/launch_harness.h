@@ -60,7 +60,10 @@ struct ProcessStatus {
 
 // From /proc/<pid>/stat, or its text as recorded (the text after the command
 // name is what counts, so a command name with blanks is read correctly).
+// Nothing when the process has ended (or ends while it is read).
 std::optional<ProcessStatus> readProcessStatus(pid_t pid);
+// A whole file under /proc, or nothing when it cannot be read to its end.
+std::optional<std::string> readProcFile(const fs::path& file);
 std::optional<ProcessStatus> parseProcessStatus(const std::string& statText);
 
 std::vector<pid_t> childrenOfThisProcess();
