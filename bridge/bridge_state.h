@@ -20,6 +20,7 @@ using SendToEntry = decltype(&::oSendTo);
 using ReaderNameEntry = decltype(&::oPCSCReaderName);
 using DeselectEntry = decltype(&::oDeSelectTag);
 using AntennaOffEntry = decltype(&::oTurnOffAntennaPower);
+using DisconnectEntry = decltype(&::oDisconnectPCSCReader);
 
 inline constexpr std::int32_t kReplyBufferSize = 1024;
 
@@ -32,6 +33,9 @@ struct BridgeState {
     ReaderNameEntry readerName;
     DeselectEntry deselectTag;
     AntennaOffEntry turnOffAntennaPower;
+    // Bound beside the seven, never counted among them: a reader library without it
+    // binds and works as before, only a second connect then leaves the first open.
+    DisconnectEntry disconnectReader;
 
     std::int32_t cardHandle;                      // 0: no connection
     std::uint8_t replyBuffer[kReplyBufferSize];   // lent to the housekeeping exports, never read

@@ -14,13 +14,26 @@ extern "C" JNIEXPORT jboolean JNICALL Java_JMain_NativeInitInstance(JNIEnv*, jcl
     });
 }
 
-// Stores whatever the connect returns, even 0 over a working handle: a failed
-// re-connect leaves the bridge without a card until the next one succeeds. An
-// earlier connection is never closed.
+namespace {
+
+// Each connection holds a PC/SC context and a pcscd connection until it is
+// disconnected; pcscd refuses a client after a few hundred. The previous one is
+// let go before a new one is made, when the reader library offers the disconnect.
+void releaseHeldConnection(ferrow::BridgeState& state) noexcept {
+    if (state.disconnectReader == nullptr || state.cardHandle == 0) return;
+    state.lastResult = state.disconnectReader(state.cardHandle);
+    state.cardHandle = 0;
+}
+
+}  // namespace
+
+// Stores whatever the connect returns, even 0: a failed re-connect leaves the
+// bridge without a card until the next one succeeds.
 extern "C" JNIEXPORT jboolean JNICALL Java_JMain_NativeInitializeACR122(JNIEnv*, jclass) {
     return runSerialised<jboolean>(JNI_FALSE, []() -> bool {
         auto& state = bridgeState();
         if (state.connectReader == nullptr) return false;
+        releaseHeldConnection(state);
         state.cardHandle = state.connectReader();
         return state.cardHandle != 0;
     });

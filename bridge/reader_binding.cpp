@@ -18,13 +18,17 @@ bool bindReaderLibrary(BridgeState& state) noexcept {
     if (state.readerModule == nullptr) return false;
     void* module = state.readerModule;
     // && stops at the first missing export, leaving the later slots alone.
-    return bindEntry(module, "oConnectPCSCReader", state.connectReader) &&
-           bindEntry(module, "oSetRetryTimeToOne", state.setRetryTimeToOne) &&
-           bindEntry(module, "oPollingTags", state.pollingTags) &&
-           bindEntry(module, "oSendTo", state.sendTo) &&
-           bindEntry(module, "oPCSCReaderName", state.readerName) &&
-           bindEntry(module, "oDeSelectTag", state.deselectTag) &&
-           bindEntry(module, "oTurnOffAntennaPower", state.turnOffAntennaPower);
+    const bool allSeven = bindEntry(module, "oConnectPCSCReader", state.connectReader) &&
+                          bindEntry(module, "oSetRetryTimeToOne", state.setRetryTimeToOne) &&
+                          bindEntry(module, "oPollingTags", state.pollingTags) &&
+                          bindEntry(module, "oSendTo", state.sendTo) &&
+                          bindEntry(module, "oPCSCReaderName", state.readerName) &&
+                          bindEntry(module, "oDeSelectTag", state.deselectTag) &&
+                          bindEntry(module, "oTurnOffAntennaPower", state.turnOffAntennaPower);
+    // Looked up whatever became of the seven, so that a reconnect frees the previous
+    // connection with any library that has it; whether it is there decides nothing.
+    bindEntry(module, "oDisconnectPCSCReader", state.disconnectReader);
+    return allSeven;
 }
 
 }  // namespace ferrow

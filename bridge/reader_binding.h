@@ -1,5 +1,6 @@
 // Run-time binding of the reader library: the bridge does not link it, it loads it
-// by file name when Java asks and looks up the seven entry points it forwards to.
+// by file name when Java asks and looks up the seven entry points it forwards to,
+// and the disconnect that lets a second connect free the first.
 #ifndef FERROW_READER_BINDING_H
 #define FERROW_READER_BINDING_H
 
@@ -11,7 +12,8 @@ namespace ferrow {
 // it again hands back the same module, which is never unloaded) and binds the entry
 // points in a fixed order, each slot written right after its lookup. The first
 // missing name stops the binding: the slots before it stay usable, the ones after
-// it keep what they held.
+// it keep what they held. oDisconnectPCSCReader is looked up after them in every
+// case; its slot is null when the library lacks it, which changes no result.
 // True only when all seven are bound.
 bool bindReaderLibrary(BridgeState& state) noexcept;
 

@@ -10,7 +10,10 @@ import org.junit.jupiter.api.Order;
 import org.junit.jupiter.api.Test;
 import org.junit.jupiter.api.TestMethodOrder;
 
-/** The card handle follows the latest connect, a failed one included; nothing is disconnected. */
+/**
+ * The card handle follows the latest connect, a failed one included; a connect first lets
+ * go of the handle it holds, so connections do not pile up.
+ */
 @TestMethodOrder(MethodOrderer.OrderAnnotation.class)
 class ReconnectTest {
     @BeforeAll
@@ -39,18 +42,18 @@ class ReconnectTest {
         ReaderDouble.script("connect=0");
         assertFalse(JMain.NativeInitializeACR122());
         RefusedCalls.assertAllCardMethodsRefused();
-        assertEquals(List.of("oConnectPCSCReader"), ReaderDouble.journal());
+        assertEquals(List.of("oDisconnectPCSCReader card=5", "oConnectPCSCReader"), ReaderDouble.journal());
     }
 
     @Test
     @Order(3)
-    void aLaterConnectReplacesTheHandleWithoutDisconnecting() {
+    void aLaterConnectDisconnectsTheHeldHandleFirst() {
         ReaderDouble.script("connect=7");
         assertTrue(JMain.NativeInitializeACR122());
         ReaderDouble.script("connect=9");
         assertTrue(JMain.NativeInitializeACR122());
         assertTrue(JMain.NativeSetRetryTimeToOne());
-        assertEquals(List.of("oConnectPCSCReader", "oConnectPCSCReader", "oSetRetryTimeToOne card=9"),
-                ReaderDouble.journal());
+        assertEquals(List.of("oConnectPCSCReader", "oDisconnectPCSCReader card=7", "oConnectPCSCReader",
+                "oSetRetryTimeToOne card=9"), ReaderDouble.journal());
     }
 }

@@ -1,7 +1,7 @@
 // A stand-in for the reader library that the bridge loads in its tests. It is built
 // as libQVR-ACR122.so in a folder of its own, once complete and once each without
-// oPollingTags or without oPCSCReaderName, so that the loader finds it in place of
-// the real one.
+// oPollingTags, without oPCSCReaderName or without oDisconnectPCSCReader, so that the
+// loader finds it in place of the real one.
 //
 // The Java tests script it through two files named by environment variables:
 //   READER_DOUBLE_SCRIPT   key=value lines, read again on every call, so a test may
@@ -115,12 +115,14 @@ QVR_API int32_t oConnectPCSCReader(void) {
     });
 }
 
+#ifndef READER_DOUBLE_WITHOUT_DISCONNECT
 QVR_API int32_t oDisconnectPCSCReader(int32_t card) {
     return guarded([&] {
         journal(cardCall("oDisconnectPCSCReader", card));
         return QVR_SW_SUCCESS;
     });
 }
+#endif
 
 QVR_API int32_t oSetRetryTimeToOne(int32_t card, uint8_t*, int32_t* replyLength) {
     return housekeeping("oSetRetryTimeToOne", ScriptKeys::retry, card, replyLength);
