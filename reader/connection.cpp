@@ -1,11 +1,12 @@
-// Connecting to the first PC/SC reader, disconnecting, and reporting its name.
+// Connecting to the chosen PC/SC reader, disconnecting, and reporting its name.
 #include <cstdint>
 
 #include "pcsc_platform.h"
 
+#include "chosen_reader_name.h"
 #include "context_table.h"
 #include "export_guard.h"
-#include "first_reader_name.h"
+#include "platform_calls.h"
 #include "reader_api.h"
 
 namespace qvr {
@@ -20,34 +21,56 @@ bool fitsInt32(Handle value) {
     return static_cast<Handle>(static_cast<std::int32_t>(value)) == value;
 }
 
-std::int32_t connectFirstReader(WorkRecord& record) {
-    SCARDCONTEXT context = 0;
-    if (SCardEstablishContext(SCARD_SCOPE_SYSTEM, nullptr, nullptr, &context) != SCARD_S_SUCCESS)
-        return 0;
-    record.reader.context = static_cast<std::int32_t>(context);
+// The CCID driver refuses a card connection while the reader's field is empty (or a
+// tag has just left it). The reader itself is still there to talk to.
+bool fieldIsEmpty(LONG result) {
+    return result == SCARD_E_NO_SMARTCARD || result == SCARD_W_REMOVED_CARD;
+}
 
-    auto giveUp = [&](SCARDHANDLE card) -> std::int32_t {
-        if (card != 0) SCardDisconnect(card, SCARD_LEAVE_CARD);
-        SCardReleaseContext(context);
-        return 0;
-    };
+struct Connected {
+    LONG result;
+    SCARDHANDLE card;
+    bool direct;     // connected to the reader, not to a card: commands go by escape
+    bool acceptable; // a protocol the engine speaks
+};
 
-    if (!copyFirstReaderName(context, record.reader.readerName, sizeof record.reader.readerName))
-        return giveUp(0);
-
+// Shared with T=0 when a card is there; otherwise directly to the reader, which
+// carries no card protocol at all.
+Connected connectToReader(SCARDCONTEXT context, const char* readerName) {
     SCARDHANDLE card = 0;
     DWORD activeProtocol = 0;
     // Connecting sends nothing to the reader: the first command is the caller's.
-    if (pcsc::connect(context, record.reader.readerName, SCARD_SHARE_SHARED, SCARD_PROTOCOL_T0,
-                     &card, &activeProtocol) != SCARD_S_SUCCESS)
-        return giveUp(0);
-    if (activeProtocol != SCARD_PROTOCOL_T0 || card == 0 || !fitsInt32(card)) return giveUp(card);
+    LONG result = platform::connect(context, readerName, SCARD_SHARE_SHARED, SCARD_PROTOCOL_T0,
+                                    &card, &activeProtocol);
+    if (!fieldIsEmpty(result)) return {result, card, false, activeProtocol == SCARD_PROTOCOL_T0};
+    result = platform::connect(context, readerName, SCARD_SHARE_DIRECT, 0, &card, &activeProtocol);
+    return {result, card, true, true};
+}
 
-    record.reader.card = static_cast<std::int32_t>(card);
+std::int32_t connectChosenReader(WorkRecord& record) {
+    SCARDCONTEXT context = 0;
+    if (platform::establishContext(&context) != SCARD_S_SUCCESS) return 0;
+    record.reader.context = static_cast<std::int32_t>(context);
+
+    auto giveUp = [&](SCARDHANDLE card) -> std::int32_t {
+        if (card != 0) platform::disconnect(card, SCARD_LEAVE_CARD);
+        platform::releaseContext(context);
+        return 0;
+    };
+
+    if (!copyChosenReaderName(context, record.reader.readerName, sizeof record.reader.readerName))
+        return giveUp(0);
+
+    const Connected connected = connectToReader(context, record.reader.readerName);
+    if (connected.result != SCARD_S_SUCCESS) return giveUp(0);
+    if (!connected.acceptable || connected.card == 0 || !fitsInt32(connected.card))
+        return giveUp(connected.card);
+
+    record.reader.card = static_cast<std::int32_t>(connected.card);
     try {
-        rememberContext(record.reader.card, context);
+        rememberContext(record.reader.card, context, connected.direct);
     } catch (...) {
-        return giveUp(card);
+        return giveUp(connected.card);
     }
     // The context stays established for as long as the connection lives.
     return record.reader.card;
@@ -59,15 +82,15 @@ std::int32_t connectFirstReader(WorkRecord& record) {
 using qvr::WorkRecord;
 
 extern "C" int32_t oConnectPCSCReader(void) {
-    return qvr::runGuarded(qvr::GuardKind::AnyException, 0, qvr::connectFirstReader);
+    return qvr::runGuarded(qvr::GuardKind::AnyException, 0, qvr::connectChosenReader);
 }
 
 extern "C" int32_t oDisconnectPCSCReader(int32_t card) {
     return qvr::withWorkRecord(0, [card](WorkRecord& record) -> std::int32_t {
         record.reader.card = card;
-        const LONG result = SCardDisconnect(static_cast<SCARDHANDLE>(card), SCARD_UNPOWER_CARD);
+        const LONG result = qvr::platform::disconnect(static_cast<SCARDHANDLE>(card), SCARD_UNPOWER_CARD);
         // The context goes with the connection, whatever the platform said about it.
-        if (const auto context = qvr::takeContext(card)) SCardReleaseContext(*context);
+        if (const auto context = qvr::takeContext(card)) qvr::platform::releaseContext(*context);
         return result == SCARD_S_SUCCESS ? QVR_SW_SUCCESS : 0;
     });
 }
@@ -76,11 +99,10 @@ extern "C" int32_t oPCSCReaderName(char* name) {
     if (name == nullptr) return 0;
     return qvr::withWorkRecord(0, [name](WorkRecord& record) -> std::int32_t {
         SCARDCONTEXT context = 0;
-        if (SCardEstablishContext(SCARD_SCOPE_SYSTEM, nullptr, nullptr, &context) != SCARD_S_SUCCESS)
-            return 0;
+        if (qvr::platform::establishContext(&context) != SCARD_S_SUCCESS) return 0;
         record.reader.context = static_cast<std::int32_t>(context);
-        const bool copied = qvr::copyFirstReaderName(context, name, qvr::kCallerNameCapacity);
-        SCardReleaseContext(context);
+        const bool copied = qvr::copyChosenReaderName(context, name, qvr::kCallerNameCapacity);
+        qvr::platform::releaseContext(context);
         return copied ? 1 : 0;
     });
 }

@@ -3,37 +3,62 @@
 #include <mutex>
 #include <unordered_map>
 
+#include "platform_calls.h"
+
 namespace qvr {
+
+std::atomic<int> directConnections{0};
+
 namespace {
 
+struct Connection {
+    SCARDCONTEXT context;
+    bool direct;
+};
+
 std::mutex tableMutex;
-std::unordered_map<std::int32_t, SCARDCONTEXT>& table() {
-    static std::unordered_map<std::int32_t, SCARDCONTEXT> contexts;
-    return contexts;
+std::unordered_map<std::int32_t, Connection>& table() {
+    static std::unordered_map<std::int32_t, Connection> connections;
+    return connections;
+}
+
+// Keeps the count of direct entries in step with the table; called under the lock.
+void count(const Connection& connection, int change) {
+    if (connection.direct) directConnections.fetch_add(change, std::memory_order_acq_rel);
 }
 
 }  // namespace
 
-void rememberContext(std::int32_t card, SCARDCONTEXT context) {
+void rememberContext(std::int32_t card, SCARDCONTEXT context, bool direct) {
     std::optional<SCARDCONTEXT> forgotten;
     {
         const std::lock_guard lock(tableMutex);
-        auto [entry, inserted] = table().try_emplace(card, context);
+        const Connection connection{context, direct};
+        auto [entry, inserted] = table().try_emplace(card, connection);
         if (!inserted) {
-            forgotten = entry->second;
-            entry->second = context;
+            forgotten = entry->second.context;
+            count(entry->second, -1);
+            entry->second = connection;
         }
+        count(connection, +1);
     }
-    if (forgotten) SCardReleaseContext(*forgotten);
+    if (forgotten) platform::releaseContext(*forgotten);
 }
 
 std::optional<SCARDCONTEXT> takeContext(std::int32_t card) noexcept {
     const std::lock_guard lock(tableMutex);
     const auto entry = table().find(card);
     if (entry == table().end()) return std::nullopt;
-    const SCARDCONTEXT context = entry->second;
+    const SCARDCONTEXT context = entry->second.context;
+    count(entry->second, -1);
     table().erase(entry);
     return context;
+}
+
+bool isRecordedDirect(std::int32_t card) noexcept {
+    const std::lock_guard lock(tableMutex);
+    const auto entry = table().find(card);
+    return entry != table().end() && entry->second.direct;
 }
 
 }  // namespace qvr

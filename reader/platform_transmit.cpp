@@ -1,17 +1,47 @@
 #include "platform_transmit.h"
 
+#include <algorithm>
+
 #include "pcsc_platform.h"
+#include "wire_trace.h"
 
 namespace qvr {
+namespace {
+
+// The trace shows only bytes that lie in the reply buffer, whatever the platform claims.
+void traceExchange(const char* operation, std::int32_t card, const std::uint8_t* bytes,
+                   std::size_t count, const std::uint8_t* reply, std::size_t capacity,
+                   DWORD length, LONG result) {
+    const std::size_t shown =
+        result == SCARD_S_SUCCESS ? std::min(static_cast<std::size_t>(length), capacity) : 0;
+    trace::record(operation, card, result, {bytes, count}, {reply, shown});
+}
+
+bool delivered(LONG result, DWORD length, std::size_t capacity, std::size_t& received) {
+    if (result != SCARD_S_SUCCESS || length > capacity) return false;
+    received = static_cast<std::size_t>(length);
+    return true;
+}
+
+}  // namespace
 
 bool transmitOnce(std::int32_t card, const std::uint8_t* bytes, std::size_t count,
                   std::uint8_t* reply, std::size_t capacity, std::size_t& received) noexcept {
     DWORD length = static_cast<DWORD>(capacity);
     const LONG result = SCardTransmit(static_cast<SCARDHANDLE>(card), SCARD_PCI_T0, bytes,
                                       static_cast<DWORD>(count), nullptr, reply, &length);
-    if (result != SCARD_S_SUCCESS || length > capacity) return false;
-    received = static_cast<std::size_t>(length);
-    return true;
+    if (trace::enabled()) traceExchange("transmit", card, bytes, count, reply, capacity, length, result);
+    return delivered(result, length, capacity, received);
+}
+
+bool escapeOnce(std::int32_t card, const std::uint8_t* bytes, std::size_t count,
+                std::uint8_t* reply, std::size_t capacity, std::size_t& received) noexcept {
+    DWORD length = 0;
+    const LONG result = SCardControl(static_cast<SCARDHANDLE>(card), pcsc::kEscapeControlCode,
+                                     bytes, static_cast<DWORD>(count), reply,
+                                     static_cast<DWORD>(capacity), &length);
+    if (trace::enabled()) traceExchange("control", card, bytes, count, reply, capacity, length, result);
+    return delivered(result, length, capacity, received);
 }
 
 }  // namespace qvr

@@ -1,5 +1,7 @@
-// One SCardTransmit on the card connection, always with the T=0 protocol control
-// information: the library connects for T=0 only.
+// The two ways a command reaches the reader. On a card connection: one SCardTransmit,
+// always with the T=0 protocol control information (the library connects for T=0
+// only). On a direct connection, where the reader has no card to speak through: one
+// SCardControl with the CCID escape code, which the reader answers in one piece.
 #ifndef QVR_ACR122_PLATFORM_TRANSMIT_H
 #define QVR_ACR122_PLATFORM_TRANSMIT_H
 
@@ -13,6 +15,11 @@ namespace qvr {
 // or claims to have delivered more than capacity bytes.
 bool transmitOnce(std::int32_t card, const std::uint8_t* bytes, std::size_t count,
                   std::uint8_t* reply, std::size_t capacity, std::size_t& received) noexcept;
+
+// The same through the escape of a direct connection. A driver that refuses the
+// escape (the CCID driver does unless its option allows it) makes this fail.
+bool escapeOnce(std::int32_t card, const std::uint8_t* bytes, std::size_t count,
+                std::uint8_t* reply, std::size_t capacity, std::size_t& received) noexcept;
 
 }  // namespace qvr
 

@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "answer_trimming.h"
+#include "context_table.h"
 #include "platform_transmit.h"
 #include "reader_api.h"
 
@@ -69,6 +70,35 @@ std::int32_t deliverTrimmed(std::uint8_t mode, std::uint8_t responseClass, const
     return statusFromEnd(answer.data(), m, cut.statusFromEnd);
 }
 
+// The framed command, as a transmit with the caller's first-reply capacity, or
+// through the escape into the whole of the engine's buffer.
+bool sendCommand(bool escape, std::int32_t card, const Buffer& apdu, std::size_t apduLength,
+                 std::int32_t firstReplyCapacity, Buffer& reply, std::size_t& r) {
+    if (escape) return escapeOnce(card, apdu.data(), apduLength, reply.data(), reply.size(), r);
+    return transmitOnce(card, apdu.data(), apduLength, reply.data(),
+                        boundedCapacity(firstReplyCapacity), r);
+}
+
+// The raw pass-through under T=0: the reply, or the answer behind 61 Le.
+bool transmitAndFetch(std::int32_t card, const std::uint8_t* apdu, std::int32_t length,
+                      std::size_t limit, Buffer& reply, std::size_t& r) {
+    if (!transmitOnce(card, apdu, static_cast<std::size_t>(length), reply.data(), limit, r))
+        return false;
+    if (r != 2 || reply[0] != kPending) return true;
+    // ISO 7816: Le 00 announces 256 bytes; the answer carries its status word too.
+    const std::size_t le = reply[1] == 0 ? 256 : reply[1];
+    const std::array<std::uint8_t, 5> getResponse{0x00, 0xC0, 0x00, 0x00, reply[1]};
+    return transmitOnce(card, getResponse.data(), getResponse.size(), reply.data(), le + 2, r);
+}
+
+// The raw pass-through on a direct connection: the whole answer, which always ends
+// with a status word, into the engine's buffer.
+bool escapeWhole(std::int32_t card, const std::uint8_t* apdu, std::int32_t length, Buffer& reply,
+                 std::size_t& r) {
+    return escapeOnce(card, apdu, static_cast<std::size_t>(length), reply.data(), reply.size(), r) &&
+           r >= 2;
+}
+
 }  // namespace
 
 std::int32_t Transceive(std::uint8_t* destination, std::int32_t firstReplyCapacity,
@@ -87,22 +117,26 @@ std::int32_t Transceive(std::uint8_t* destination, std::int32_t firstReplyCapaci
         frameCommand(apdu, mode, command, static_cast<std::size_t>(commandLength));
     Buffer reply;
     std::size_t r = 0;
-    const bool sent = transmitOnce(reader.card, apdu.data(), apduLength, reply.data(),
-                                   boundedCapacity(firstReplyCapacity), r);
+    const bool escape = isDirect(reader.card);
+    const bool sent = sendCommand(escape, reader.card, apdu, apduLength, firstReplyCapacity, reply, r);
 
-    // The LED and buzzer answer carries the LED state, which no caller wants.
-    if (mode == kModeLedBuzzer) return sent ? QVR_SW_SUCCESS : QVR_LED_TRANSMIT_FAILED;
+    // The LED and buzzer answer carries the LED state, which no caller wants. The
+    // escape always answers with at least the reader's status.
+    if (mode == kModeLedBuzzer)
+        return sent && (!escape || r >= 2) ? QVR_SW_SUCCESS : QVR_LED_TRANSMIT_FAILED;
     if (!sent || r < 2) return QVR_TRANSPORT_FAILED;
 
-    // A direct answer (anything but exactly 61 Le) is a status word and nothing more
-    // is fetched; its length still tells the caller how much the reader said.
-    if (r != 2 || reply[0] != kPending) {
+    // A direct answer is a status word and nothing more is fetched; its length still
+    // tells the caller how much the reader said. Under T=0 that is anything but
+    // exactly 61 Le; through the escape, whose answers come whole, the bare status.
+    if (escape ? r == 2 : (r != 2 || reply[0] != kPending)) {
         *replyLength = static_cast<std::int32_t>(r - 2);
         return twoByteStatus(reply.data());
     }
 
-    std::size_t m = 0;
-    if (!fetchPending(reader.card, reply[1], reply, m)) return QVR_TRANSPORT_FAILED;
+    // A whole answer through the escape is what GET RESPONSE fetches under T=0.
+    std::size_t m = r;
+    if (!escape && !fetchPending(reader.card, reply[1], reply, m)) return QVR_TRANSPORT_FAILED;
     return deliverTrimmed(mode, responseClass, reply, m, destination, replyLength);
 }
 
@@ -115,18 +149,10 @@ std::int32_t TransceiveRaw(const std::uint8_t* apdu, std::int32_t length, std::i
     const std::size_t limit = boundedCapacity(capacity);
     Buffer reply;
     std::size_t r = 0;
-    if (!transmitOnce(reader.card, apdu, static_cast<std::size_t>(length), reply.data(), limit, r))
-        return 0;
-
-    if (r == 2 && reply[0] == kPending) {
-        // ISO 7816: Le 00 announces 256 bytes; the answer carries its status word too.
-        const std::size_t le = reply[1] == 0 ? 256 : reply[1];
-        const std::array<std::uint8_t, 5> getResponse{0x00, 0xC0, 0x00, 0x00, reply[1]};
-        if (!transmitOnce(reader.card, getResponse.data(), getResponse.size(), reply.data(),
-                          le + 2, r))
-            return 0;
-        if (r > limit) return 0;
-    }
+    const bool answered = isDirect(reader.card)
+                              ? escapeWhole(reader.card, apdu, length, reply, r)
+                              : transmitAndFetch(reader.card, apdu, length, limit, reply, r);
+    if (!answered || r > limit) return 0;
     std::memcpy(destination, reply.data(), r);
     return static_cast<std::int32_t>(r);
 }

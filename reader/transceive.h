@@ -2,7 +2,11 @@
 //
 // Under T=0 the ACR122U answers a command that has response data with the two
 // bytes 61 Le; the data itself is fetched with GET RESPONSE. Both operations here are
-// built around that two-step exchange.
+// built around that two-step exchange. On a direct connection (no card in the field)
+// the same bytes go through the CCID escape instead, and the reader answers in one
+// piece: such a whole answer is trimmed exactly as a GET RESPONSE answer of its
+// length, a bare two-byte answer is a direct answer, so every caller gets the same
+// result from either connection for the same reader answer.
 #ifndef QVR_ACR122_TRANSCEIVE_H
 #define QVR_ACR122_TRANSCEIVE_H
 
@@ -30,7 +34,9 @@ constexpr std::int32_t kEngineBufferSize = 1000;
 constexpr std::int32_t kMaxDestinationBytes = 251;
 
 // Wraps command in the mode's pseudo-APDU, sends it, fetches pending data and
-// copies the trimmed answer (at most 251 bytes) to destination. Returns a status
+// copies the trimmed answer (at most 251 bytes) to destination. Through the escape
+// the engine's whole buffer receives the answer, whatever firstReplyCapacity says
+// (a negative one still sends nothing). Returns a status
 // word; *replyLength receives the number of bytes delivered (for a direct answer,
 // the answer's length less its two status bytes, with nothing delivered).
 std::int32_t Transceive(std::uint8_t* destination, std::int32_t firstReplyCapacity,
@@ -38,8 +44,10 @@ std::int32_t Transceive(std::uint8_t* destination, std::int32_t firstReplyCapaci
                         const std::uint8_t* command, std::int32_t commandLength,
                         std::int32_t* replyLength) noexcept;
 
-// Sends apdu unchanged, fetches pending data with GET RESPONSE 00 C0 00 00 Le and
-// copies the whole answer, status bytes included, to destination. Returns the number
+// Sends apdu unchanged, fetches pending data with GET RESPONSE 00 C0 00 00 Le (on a
+// direct connection: takes the escape's whole answer, at least a status word) and
+// copies the whole answer, status bytes included, to destination when it fits in
+// capacity. Returns the number
 // of bytes delivered, 0 on failure, 0x7001 without a card handle.
 std::int32_t TransceiveRaw(const std::uint8_t* apdu, std::int32_t length, std::int32_t capacity,
                            std::uint8_t* destination, const ReaderPart& reader) noexcept;

@@ -52,7 +52,7 @@ INSTANTIATE_TEST_SUITE_P(
     Steps, ConnectFailures,
     ::testing::Values(ConnectFailure{"Context", Call::Establish, SCARD_E_NO_SERVICE},
                       ConnectFailure{"List", Call::ListReaders, SCARD_E_NO_READERS_AVAILABLE},
-                      ConnectFailure{"Connect", Call::Connect, SCARD_E_NO_SMARTCARD}),
+                      ConnectFailure{"Connect", Call::Connect, SCARD_E_SHARING_VIOLATION}),
     [](const auto& testCase) { return std::string(testCase.param.name); });
 
 TEST_F(Connection, NoReaderGivesZero) {

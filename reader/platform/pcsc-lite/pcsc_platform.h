@@ -4,9 +4,14 @@
 #ifndef QVR_ACR122_PCSC_PLATFORM_H
 #define QVR_ACR122_PCSC_PLATFORM_H
 
+#include <reader.h>
 #include <winscard.h>
 
 namespace qvr::pcsc {
+
+// The CCID escape: a command for the reader itself on a direct connection, which the
+// ACR122U takes when no card is there to carry it (pcsc-lite numbers it 0x42000DAC).
+constexpr DWORD kEscapeControlCode = SCARD_CTL_CODE(3500);
 
 inline LONG connect(SCARDCONTEXT context, LPCSTR reader, DWORD shareMode, DWORD protocols,
                     SCARDHANDLE* card, DWORD* activeProtocol) noexcept {

@@ -15,6 +15,10 @@
 
 namespace qvr::pcsc {
 
+// The CCID escape: a command for the reader itself on a direct connection. WinSCard's
+// own macro builds a device I/O control code from the function number 3500.
+constexpr DWORD kEscapeControlCode = SCARD_CTL_CODE(3500);
+
 inline LONG connect(SCARDCONTEXT context, LPCSTR reader, DWORD shareMode, DWORD protocols,
                     SCARDHANDLE* card, DWORD* activeProtocol) noexcept {
     return SCardConnectA(context, reader, shareMode, protocols, card, activeProtocol);

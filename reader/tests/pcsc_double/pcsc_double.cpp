@@ -16,6 +16,12 @@ struct ScriptedReply {
     LONG result;
 };
 
+struct ModeOutcome {
+    LONG result;
+    SCARDHANDLE handle;
+    DWORD activeProtocol;
+};
+
 struct Platform {
     std::mutex mutex;
     std::vector<std::string> readers;
@@ -28,6 +34,8 @@ struct Platform {
     std::map<Call, LONG> failOnce;
     std::map<Call, LONG> failAlways;
     std::vector<Transmit> transmits;
+    std::vector<Control> controls;
+    std::map<DWORD, ModeOutcome> connectByMode;
     std::vector<Connect> connects;
     std::vector<SCARDHANDLE> disconnected;
     std::vector<DWORD> dispositions;
@@ -58,6 +66,27 @@ int nibble(char c) {
     if (c >= 'a' && c <= 'f') return c - 'a' + 10;
     if (c >= 'A' && c <= 'F') return c - 'A' + 10;
     std::abort();  // a test wrote a bad hex literal
+}
+
+// Answers an exchange (transmit or control) with the next scripted reply.
+[[gnu::always_inline]] inline LONG nextReply(Platform& p, std::uint8_t* receiveBuffer, DWORD capacity, DWORD& received) {
+    const Bytes* bytes = nullptr;
+    ScriptedReply scripted;
+    if (!p.replies.empty()) {
+        scripted = p.replies.front();
+        p.replies.pop_front();
+        if (scripted.result != SCARD_S_SUCCESS) return scripted.result;
+        bytes = &scripted.bytes;
+    } else if (!p.cycle.empty()) {
+        bytes = &p.cycle[p.cycleNext];
+        p.cycleNext = (p.cycleNext + 1) % p.cycle.size();
+    } else {
+        return SCARD_E_NOT_TRANSACTED;
+    }
+    if (bytes->size() > capacity) return SCARD_E_INSUFFICIENT_BUFFER;
+    if (!bytes->empty()) std::memcpy(receiveBuffer, bytes->data(), bytes->size());
+    received = static_cast<DWORD>(bytes->size());
+    return SCARD_S_SUCCESS;
 }
 
 }  // namespace
@@ -98,6 +127,8 @@ void reset() {
     p.failOnce.clear();
     p.failAlways.clear();
     p.transmits.clear();
+    p.controls.clear();
+    p.connectByMode.clear();
     p.connects.clear();
     p.disconnected.clear();
     p.dispositions.clear();
@@ -148,7 +179,13 @@ void setConnectResult(SCARDHANDLE handle, DWORD activeProtocol) {
     platform().activeProtocol = activeProtocol;
 }
 
+void connectInMode(DWORD shareMode, LONG result, SCARDHANDLE handle, DWORD activeProtocol) {
+    const std::lock_guard lock(platform().mutex);
+    platform().connectByMode[shareMode] = {result, handle, activeProtocol};
+}
+
 const std::vector<Transmit>& transmits() { return platform().transmits; }
+const std::vector<Control>& controls() { return platform().controls; }
 const std::vector<Connect>& connects() { return platform().connects; }
 std::vector<SCARDHANDLE> disconnected() { return platform().disconnected; }
 std::vector<DWORD> dispositions() { return platform().dispositions; }
@@ -214,6 +251,12 @@ DOUBLE_API LONG DOUBLE_CALL SCardConnect(SCARDCONTEXT context, LPCSTR reader, DW
     if (p.open.count(context) == 0) return SCARD_E_INVALID_HANDLE;
     p.connects.push_back({reader, shareMode, preferredProtocols});
     if (const LONG failure = scriptedFailure(p, Call::Connect)) return failure;
+    if (auto byMode = p.connectByMode.find(shareMode); byMode != p.connectByMode.end()) {
+        if (byMode->second.result != SCARD_S_SUCCESS) return byMode->second.result;
+        *card = byMode->second.handle;
+        *activeProtocol = byMode->second.activeProtocol;
+        return SCARD_S_SUCCESS;
+    }
     *card = p.nextHandle;
     *activeProtocol = p.activeProtocol;
     return SCARD_S_SUCCESS;
@@ -238,21 +281,19 @@ DOUBLE_API LONG DOUBLE_CALL SCardTransmit(SCARDHANDLE card, const SCARD_IO_REQUE
         p.transmits.push_back({card, sent, *receiveLength, sendPci == &g_rgSCardT0Pci, receivePci == nullptr});
     }
     if (const LONG failure = scriptedFailure(p, Call::Transmit)) return failure;
-    const Bytes* bytes = nullptr;
-    ScriptedReply scripted;
-    if (!p.replies.empty()) {
-        scripted = p.replies.front();
-        p.replies.pop_front();
-        if (scripted.result != SCARD_S_SUCCESS) return scripted.result;
-        bytes = &scripted.bytes;
-    } else if (!p.cycle.empty()) {
-        bytes = &p.cycle[p.cycleNext];
-        p.cycleNext = (p.cycleNext + 1) % p.cycle.size();
-    } else {
-        return SCARD_E_NOT_TRANSACTED;
+    return nextReply(p, receiveBuffer, *receiveLength, *receiveLength);
+}
+
+DOUBLE_API LONG DOUBLE_CALL SCardControl(SCARDHANDLE card, DWORD code, LPCVOID sendBuffer, DWORD sendLength,
+                             LPVOID receiveBuffer, DWORD receiveCapacity, LPDWORD received) {
+    Platform& p = platform();
+    const std::lock_guard lock(p.mutex);
+    if (p.recording) {
+        const auto* bytes = static_cast<const std::uint8_t*>(sendBuffer);
+        Bytes sent;
+        if (bytes != nullptr) sent.assign(bytes, bytes + sendLength);
+        p.controls.push_back({card, code, sent, receiveCapacity});
     }
-    if (bytes->size() > *receiveLength) return SCARD_E_INSUFFICIENT_BUFFER;
-    if (!bytes->empty()) std::memcpy(receiveBuffer, bytes->data(), bytes->size());
-    *receiveLength = static_cast<DWORD>(bytes->size());
-    return SCARD_S_SUCCESS;
+    if (const LONG failure = scriptedFailure(p, Call::Control)) return failure;
+    return nextReply(p, static_cast<std::uint8_t*>(receiveBuffer), receiveCapacity, *received);
 }

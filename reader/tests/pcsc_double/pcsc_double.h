@@ -30,22 +30,30 @@ struct Transmit {
     bool noReceivePci;    // no receive protocol information
 };
 
+struct Control {
+    SCARDHANDLE card;
+    DWORD code;           // control code
+    Bytes sent;
+    DWORD capacity;       // receive buffer size given by the caller
+};
+
 struct Connect {
     std::string reader;
     DWORD shareMode;
     DWORD preferredProtocols;
 };
 
-enum class Call { Establish, ListReaders, Connect, Disconnect, Transmit };
+enum class Call { Establish, ListReaders, Connect, Disconnect, Transmit, Control };
 
 // Back to a fresh platform: one reader "ACS ACR122U PICC Interface 00 00", connects
 // succeed with T=0, no replies scripted, nothing recorded.
 void reset();
 
-// The next transmit delivers these bytes (or fails with SCARD_E_INSUFFICIENT_BUFFER
-// when they exceed the receive capacity, as pcsc-lite does).
+// The next transmit or control call delivers these bytes (or fails with
+// SCARD_E_INSUFFICIENT_BUFFER when they exceed the receive capacity, as pcsc-lite
+// does). Both kinds of exchange answer from this one script, in order.
 void replyWith(const Bytes& reply);
-// The next transmit fails with this code.
+// The next transmit or control call fails with this code.
 void failTransmit(LONG code);
 // Transmits beyond the script fail with SCARD_E_NOT_TRANSACTED, unless a cycle is set:
 // then they answer with the cycle's replies in turn, for ever (benchmarks use this).
@@ -57,10 +65,16 @@ void recordTransmits(bool on);
 void failNext(Call call, LONG code);
 void setReaders(const std::vector<std::string>& names);  // empty: no reader
 void setConnectResult(SCARDHANDLE handle, DWORD activeProtocol);
+// Connects in this share mode answer with this result (and on success this handle
+// and active protocol) from now on, as the CCID driver answers a shared connect
+// with SCARD_E_NO_SMARTCARD and a direct one with success while the field is empty.
+// Scripted failures of failNext and failAll come first.
+void connectInMode(DWORD shareMode, LONG result, SCARDHANDLE handle = 0, DWORD activeProtocol = 0);
 // Every call answers from now on with this code (a service that has gone away).
 void failAll(Call call, LONG code);
 
 const std::vector<Transmit>& transmits();
+const std::vector<Control>& controls();
 const std::vector<Connect>& connects();
 std::vector<SCARDHANDLE> disconnected();  // handles passed to SCardDisconnect
 std::vector<DWORD> dispositions();        // dispositions passed to SCardDisconnect
