@@ -3,7 +3,7 @@
 //
 // Each ctest test runs this program from a scenario folder of its own, where the
 // bridge finds a stand-in of the reader library (complete, without oPollingTags,
-// without oPCSCReaderName) or none, and selects the one scenario meant for that
+// without oPCSCReaderName, without oDisconnectPCSCReader) or none, and selects the one scenario meant for that
 // folder with --gtest_filter. The stand-in reads its answers from the file named
 // by READER_DOUBLE_SCRIPT and notes each call in READER_DOUBLE_JOURNAL.
 #include <windows.h>
@@ -275,6 +275,29 @@ TEST_F(ReaderBinding, WithoutReaderName) {
     expectPresenceAndCloseFail();
     EXPECT_EQ(journal(), (std::vector<std::string>{"oConnectPCSCReader", "oPollingTags card=4660 period=01",
                                                    kSelectSent}));
+}
+
+// A second connect lets go of the handle the bridge holds before it connects.
+TEST_F(ReaderBinding, Reconnect) {
+    EXPECT_TRUE(call(methods_.initInstance));
+    EXPECT_TRUE(call(methods_.initializeAcr122));
+    script({"connect=7"});
+    EXPECT_TRUE(call(methods_.initializeAcr122));
+    EXPECT_TRUE(call(methods_.setRetryTimeToOne));
+    EXPECT_EQ(journal(), (std::vector<std::string>{"oConnectPCSCReader", "oDisconnectPCSCReader card=4660",
+                                                   "oConnectPCSCReader", "oSetRetryTimeToOne card=7"}));
+}
+
+// Without oDisconnectPCSCReader the seven still bind, and a second connect only
+// replaces the handle.
+TEST_F(ReaderBinding, WithoutDisconnect) {
+    EXPECT_TRUE(call(methods_.initInstance));
+    EXPECT_TRUE(call(methods_.initializeAcr122));
+    script({"connect=7"});
+    EXPECT_TRUE(call(methods_.initializeAcr122));
+    EXPECT_TRUE(call(methods_.setRetryTimeToOne));
+    EXPECT_EQ(journal(), (std::vector<std::string>{"oConnectPCSCReader", "oConnectPCSCReader",
+                                                   "oSetRetryTimeToOne card=7"}));
 }
 
 // The reader library of the same build: every entry point the bridge binds is
