@@ -1,4 +1,6 @@
+import static org.junit.jupiter.api.Assertions.assertEquals;
 import static org.junit.jupiter.api.Assertions.assertFalse;
+import static org.junit.jupiter.api.Assertions.assertTrue;
 
 import org.junit.jupiter.api.Test;
 
@@ -10,5 +12,12 @@ class NoReaderLibraryTest {
         assertFalse(JMain.NativeInitInstance());
         assertFalse(JMain.NativeInitializeACR122());
         RefusedCalls.assertAllCardMethodsRefused();
+    }
+
+    @Test
+    void theDemoNamesTheMissingLibrary() {
+        ReaderDemoTest.Run run = ReaderDemoTest.runDemo();
+        assertEquals(1, run.exitCode(), run.toString());
+        assertTrue(run.err().contains("libQVR-ACR122.so"), run.toString());
     }
 }
