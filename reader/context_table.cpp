@@ -4,11 +4,9 @@
 #include <unordered_map>
 
 #include "platform_calls.h"
+#include "wire_attention.h"
 
 namespace qvr {
-
-std::atomic<int> directConnections{0};
-
 namespace {
 
 struct Connection {
@@ -24,7 +22,7 @@ std::unordered_map<std::int32_t, Connection>& table() {
 
 // Keeps the count of direct entries in step with the table; called under the lock.
 void count(const Connection& connection, int change) {
-    if (connection.direct) directConnections.fetch_add(change, std::memory_order_acq_rel);
+    if (connection.direct) wireAttention.fetch_add(change, std::memory_order_acq_rel);
 }
 
 }  // namespace
@@ -55,7 +53,7 @@ std::optional<SCARDCONTEXT> takeContext(std::int32_t card) noexcept {
     return context;
 }
 
-bool isRecordedDirect(std::int32_t card) noexcept {
+bool isDirect(std::int32_t card) noexcept {
     const std::lock_guard lock(tableMutex);
     const auto entry = table().find(card);
     return entry != table().end() && entry->second.direct;

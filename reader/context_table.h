@@ -5,7 +5,6 @@
 #ifndef QVR_ACR122_CONTEXT_TABLE_H
 #define QVR_ACR122_CONTEXT_TABLE_H
 
-#include <atomic>
 #include <cstdint>
 #include <optional>
 
@@ -20,17 +19,9 @@ void rememberContext(std::int32_t card, SCARDCONTEXT context, bool direct = fals
 // Removes and returns the context recorded for the handle, if any.
 std::optional<SCARDCONTEXT> takeContext(std::int32_t card) noexcept;
 
-// How many recorded connections are direct. While there are none, which is the
-// ordinary case of a card on the reader, the engine's question below costs one
-// comparison and no lock.
-extern std::atomic<int> directConnections;
-
-bool isRecordedDirect(std::int32_t card) noexcept;
-
-inline bool isDirect(std::int32_t card) noexcept {
-    if (directConnections.load(std::memory_order_acquire) == 0) return false;
-    return isRecordedDirect(card);
-}
+// Whether the handle is a direct connection. Each recorded direct connection also
+// counts in wireAttention, so the engine asks only while there is one.
+bool isDirect(std::int32_t card) noexcept;
 
 }  // namespace qvr
 

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "context_table.h"
 #include "pcsc_platform.h"
 #include "wire_trace.h"
 
@@ -11,9 +12,8 @@ namespace {
 // The trace shows only bytes that lie in the reply buffer, whatever the platform claims.
 void traceExchange(const char* operation, std::int32_t card, const std::uint8_t* bytes,
                    std::size_t count, const std::uint8_t* reply, std::size_t capacity,
-                   DWORD length, LONG result) {
-    const std::size_t shown =
-        result == SCARD_S_SUCCESS ? std::min(static_cast<std::size_t>(length), capacity) : 0;
+                   std::size_t length, LONG result) {
+    const std::size_t shown = result == SCARD_S_SUCCESS ? std::min(length, capacity) : 0;
     trace::record(operation, card, result, {bytes, count}, {reply, shown});
 }
 
@@ -23,17 +23,17 @@ bool delivered(LONG result, DWORD length, std::size_t capacity, std::size_t& rec
     return true;
 }
 
-}  // namespace
-
-bool transmitOnce(std::int32_t card, const std::uint8_t* bytes, std::size_t count,
-                  std::uint8_t* reply, std::size_t capacity, std::size_t& received) noexcept {
+bool tracedTransmit(std::int32_t card, const std::uint8_t* bytes, std::size_t count,
+                    std::uint8_t* reply, std::size_t capacity, std::size_t& received) noexcept {
     DWORD length = static_cast<DWORD>(capacity);
     const LONG result = SCardTransmit(static_cast<SCARDHANDLE>(card), SCARD_PCI_T0, bytes,
                                       static_cast<DWORD>(count), nullptr, reply, &length);
-    if (trace::enabled()) traceExchange("transmit", card, bytes, count, reply, capacity, length, result);
+    traceExchange("transmit", card, bytes, count, reply, capacity, length, result);
     return delivered(result, length, capacity, received);
 }
 
+// The CCID escape into a receive buffer of capacity bytes. A driver that refuses
+// the escape (the CCID driver does unless its option allows it) makes this fail.
 bool escapeOnce(std::int32_t card, const std::uint8_t* bytes, std::size_t count,
                 std::uint8_t* reply, std::size_t capacity, std::size_t& received) noexcept {
     DWORD length = 0;
@@ -42,6 +42,21 @@ bool escapeOnce(std::int32_t card, const std::uint8_t* bytes, std::size_t count,
                                      static_cast<DWORD>(capacity), &length);
     if (trace::enabled()) traceExchange("control", card, bytes, count, reply, capacity, length, result);
     return delivered(result, length, capacity, received);
+}
+
+}  // namespace
+
+bool transmitOnce(std::int32_t card, const std::uint8_t* bytes, std::size_t count,
+                  std::uint8_t* reply, std::size_t capacity, std::size_t& received) noexcept {
+    DWORD length = static_cast<DWORD>(capacity);
+    const LONG result = SCardTransmit(static_cast<SCARDHANDLE>(card), SCARD_PCI_T0, bytes,
+                                      static_cast<DWORD>(count), nullptr, reply, &length);
+    return delivered(result, length, capacity, received);
+}
+
+Wire closerWireTo(std::int32_t card) noexcept {
+    if (isDirect(card)) return {&escapeOnce, true};
+    return {trace::enabled() ? &tracedTransmit : &transmitOnce, false};
 }
 
 }  // namespace qvr

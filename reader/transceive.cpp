@@ -5,7 +5,6 @@
 #include <cstring>
 
 #include "answer_trimming.h"
-#include "context_table.h"
 #include "platform_transmit.h"
 #include "reader_api.h"
 
@@ -54,14 +53,27 @@ std::int32_t twoByteStatus(const std::uint8_t* bytes) { return bytes[0] * 256 + 
 
 // The answer waiting behind 61 Le: GET RESPONSE FF C0 00 00 Le, received with a
 // capacity of exactly Le. Returns false when the transmit fails.
-bool fetchPending(std::int32_t card, std::uint8_t le, Buffer& reply, std::size_t& received) {
+bool fetchPending(const Wire& wire, std::int32_t card, std::uint8_t le, Buffer& reply,
+                  std::size_t& received) {
     const std::array<std::uint8_t, 5> getResponse{0xFF, 0xC0, 0x00, 0x00, le};
-    return transmitOnce(card, getResponse.data(), getResponse.size(), reply.data(), le, received);
+    return wire.exchange(card, getResponse.data(), getResponse.size(), reply.data(), le, received);
 }
 
-std::int32_t deliverTrimmed(std::uint8_t mode, std::uint8_t responseClass, const Buffer& answer,
-                            std::size_t m, std::uint8_t* destination, std::int32_t* replyLength) {
-    const AnswerCut cut = answerCut(mode, responseClass, m);
+// Which pseudo-APDU carried the command, and which part of the answer is wanted.
+struct Framing {
+    std::uint8_t mode;
+    std::uint8_t responseClass;
+};
+
+std::int32_t directAnswer(const Buffer& reply, std::size_t r, std::int32_t* replyLength) {
+    *replyLength = static_cast<std::int32_t>(r - 2);
+    return twoByteStatus(reply.data());
+}
+
+// Inlined: the T=0 path of every command runs through here.
+[[gnu::always_inline]] inline std::int32_t deliverTrimmed(Framing framing, const Buffer& answer, std::size_t m,
+                            std::uint8_t* destination, std::int32_t* replyLength) {
+    const AnswerCut cut = answerCut(framing.mode, framing.responseClass, m);
     if (cut.refused) return cut.refusalCode;
     const std::size_t count = std::min<std::size_t>(m - cut.dropFront - cut.dropBack,
                                                     kMaxDestinationBytes);
@@ -70,32 +82,41 @@ std::int32_t deliverTrimmed(std::uint8_t mode, std::uint8_t responseClass, const
     return statusFromEnd(answer.data(), m, cut.statusFromEnd);
 }
 
-// The framed command, as a transmit with the caller's first-reply capacity, or
-// through the escape into the whole of the engine's buffer.
-bool sendCommand(bool escape, std::int32_t card, const Buffer& apdu, std::size_t apduLength,
-                 std::int32_t firstReplyCapacity, Buffer& reply, std::size_t& r) {
-    if (escape) return escapeOnce(card, apdu.data(), apduLength, reply.data(), reply.size(), r);
-    return transmitOnce(card, apdu.data(), apduLength, reply.data(),
-                        boundedCapacity(firstReplyCapacity), r);
+// A command on a direct connection: one escape into the engine's whole buffer. The
+// answer comes whole, so one longer than a status word is trimmed exactly as a GET
+// RESPONSE answer of its length, and a bare status word is a direct answer. The
+// escape always answers with at least the reader's status: less is a failure.
+[[gnu::noinline]] std::int32_t escapeAndTrim(const Wire& wire, std::int32_t card, const Buffer& apdu,
+                           std::size_t apduLength, Framing framing, std::uint8_t* destination,
+                           std::int32_t* replyLength) {
+    Buffer reply;
+    std::size_t r = 0;
+    const bool answered =
+        wire.exchange(card, apdu.data(), apduLength, reply.data(), reply.size(), r) && r >= 2;
+    if (framing.mode == kModeLedBuzzer) return answered ? QVR_SW_SUCCESS : QVR_LED_TRANSMIT_FAILED;
+    if (!answered) return QVR_TRANSPORT_FAILED;
+    if (r == 2) return directAnswer(reply, r, replyLength);
+    return deliverTrimmed(framing, reply, r, destination, replyLength);
 }
 
 // The raw pass-through under T=0: the reply, or the answer behind 61 Le.
-bool transmitAndFetch(std::int32_t card, const std::uint8_t* apdu, std::int32_t length,
-                      std::size_t limit, Buffer& reply, std::size_t& r) {
-    if (!transmitOnce(card, apdu, static_cast<std::size_t>(length), reply.data(), limit, r))
+bool transmitAndFetch(const Wire& wire, std::int32_t card, const std::uint8_t* apdu,
+                      std::int32_t length, std::size_t limit, Buffer& reply, std::size_t& r) {
+    if (!wire.exchange(card, apdu, static_cast<std::size_t>(length), reply.data(), limit, r))
         return false;
     if (r != 2 || reply[0] != kPending) return true;
     // ISO 7816: Le 00 announces 256 bytes; the answer carries its status word too.
     const std::size_t le = reply[1] == 0 ? 256 : reply[1];
     const std::array<std::uint8_t, 5> getResponse{0x00, 0xC0, 0x00, 0x00, reply[1]};
-    return transmitOnce(card, getResponse.data(), getResponse.size(), reply.data(), le + 2, r);
+    return wire.exchange(card, getResponse.data(), getResponse.size(), reply.data(), le + 2, r);
 }
 
 // The raw pass-through on a direct connection: the whole answer, which always ends
 // with a status word, into the engine's buffer.
-bool escapeWhole(std::int32_t card, const std::uint8_t* apdu, std::int32_t length, Buffer& reply,
-                 std::size_t& r) {
-    return escapeOnce(card, apdu, static_cast<std::size_t>(length), reply.data(), reply.size(), r) &&
+bool escapeWhole(const Wire& wire, std::int32_t card, const std::uint8_t* apdu,
+                 std::int32_t length, Buffer& reply, std::size_t& r) {
+    return wire.exchange(card, apdu, static_cast<std::size_t>(length), reply.data(), reply.size(),
+                         r) &&
            r >= 2;
 }
 
@@ -115,29 +136,27 @@ std::int32_t Transceive(std::uint8_t* destination, std::int32_t firstReplyCapaci
     Buffer apdu;
     const std::size_t apduLength =
         frameCommand(apdu, mode, command, static_cast<std::size_t>(commandLength));
+    const Wire wire = wireTo(reader.card);
+    if (wire.escape)
+        return escapeAndTrim(wire, reader.card, apdu, apduLength, {mode, responseClass}, destination,
+                             replyLength);
+
     Buffer reply;
     std::size_t r = 0;
-    const bool escape = isDirect(reader.card);
-    const bool sent = sendCommand(escape, reader.card, apdu, apduLength, firstReplyCapacity, reply, r);
+    const bool sent = wire.exchange(reader.card, apdu.data(), apduLength, reply.data(),
+                                    boundedCapacity(firstReplyCapacity), r);
 
-    // The LED and buzzer answer carries the LED state, which no caller wants. The
-    // escape always answers with at least the reader's status.
-    if (mode == kModeLedBuzzer)
-        return sent && (!escape || r >= 2) ? QVR_SW_SUCCESS : QVR_LED_TRANSMIT_FAILED;
+    // The LED and buzzer answer carries the LED state, which no caller wants.
+    if (mode == kModeLedBuzzer) return sent ? QVR_SW_SUCCESS : QVR_LED_TRANSMIT_FAILED;
     if (!sent || r < 2) return QVR_TRANSPORT_FAILED;
 
-    // A direct answer is a status word and nothing more is fetched; its length still
-    // tells the caller how much the reader said. Under T=0 that is anything but
-    // exactly 61 Le; through the escape, whose answers come whole, the bare status.
-    if (escape ? r == 2 : (r != 2 || reply[0] != kPending)) {
-        *replyLength = static_cast<std::int32_t>(r - 2);
-        return twoByteStatus(reply.data());
-    }
+    // A direct answer (anything but exactly 61 Le) is a status word and nothing more
+    // is fetched; its length still tells the caller how much the reader said.
+    if (r != 2 || reply[0] != kPending) return directAnswer(reply, r, replyLength);
 
-    // A whole answer through the escape is what GET RESPONSE fetches under T=0.
-    std::size_t m = r;
-    if (!escape && !fetchPending(reader.card, reply[1], reply, m)) return QVR_TRANSPORT_FAILED;
-    return deliverTrimmed(mode, responseClass, reply, m, destination, replyLength);
+    std::size_t m = 0;
+    if (!fetchPending(wire, reader.card, reply[1], reply, m)) return QVR_TRANSPORT_FAILED;
+    return deliverTrimmed({mode, responseClass}, reply, m, destination, replyLength);
 }
 
 std::int32_t TransceiveRaw(const std::uint8_t* apdu, std::int32_t length, std::int32_t capacity,
@@ -149,9 +168,9 @@ std::int32_t TransceiveRaw(const std::uint8_t* apdu, std::int32_t length, std::i
     const std::size_t limit = boundedCapacity(capacity);
     Buffer reply;
     std::size_t r = 0;
-    const bool answered = isDirect(reader.card)
-                              ? escapeWhole(reader.card, apdu, length, reply, r)
-                              : transmitAndFetch(reader.card, apdu, length, limit, reply, r);
+    const Wire wire = wireTo(reader.card);
+    const bool answered = wire.escape ? escapeWhole(wire, reader.card, apdu, length, reply, r)
+                                      : transmitAndFetch(wire, reader.card, apdu, length, limit, reply, r);
     if (!answered || r > limit) return 0;
     std::memcpy(destination, reply.data(), r);
     return static_cast<std::int32_t>(r);

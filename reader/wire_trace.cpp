@@ -7,11 +7,9 @@
 
 #include "pcsc_names.h"
 #include "trace_sink.h"
+#include "wire_attention.h"
 
 namespace qvr::trace {
-
-std::atomic<int> state{kUnread};
-
 namespace {
 
 int sink = -1;
@@ -19,7 +17,7 @@ int sink = -1;
 bool openFromEnvironment() noexcept {
     const char* setting = std::getenv("QVR_ACR122_TRACE");
     if (setting != nullptr && *setting != '\0') sink = openSink(setting);
-    state.store(sink >= 0 ? kOn : kOff, std::memory_order_release);
+    if (sink < 0) wireAttention.fetch_sub(1, std::memory_order_acq_rel);
     return sink >= 0;
 }
 
@@ -68,7 +66,7 @@ void appendResult(std::string& line, long result) {
 }  // namespace
 
 // A function-local static runs its initialiser exactly once, also when threads race.
-bool settle() noexcept {
+bool enabled() noexcept {
     static const bool on = openFromEnvironment();
     return on;
 }

@@ -9,27 +9,16 @@
 #ifndef QVR_ACR122_WIRE_TRACE_H
 #define QVR_ACR122_WIRE_TRACE_H
 
-#include <atomic>
 #include <cstddef>
 #include <cstdint>
 #include <string_view>
 
 namespace qvr::trace {
 
-enum State : int { kUnread = 0, kOff = 1, kOn = 2 };
-
-// Starts unread (constant initialisation: the library does nothing when loaded).
-extern std::atomic<int> state;
-
-// Reads the setting and opens the sink, once per process; true when tracing.
-bool settle() noexcept;
-
-// Once settled, an untraced call pays one comparison here and nothing else.
-inline bool enabled() noexcept {
-    const int now = state.load(std::memory_order_acquire);
-    if (now == kOff) return false;
-    return now == kOn || settle();
-}
+// Whether the trace is on. The first call reads the setting and opens the sink;
+// later calls return what it found. An untraced engine does not even ask (see
+// wire_attention.h): a trace that is off gives up its count there.
+bool enabled() noexcept;
 
 struct ByteRun {
     const std::uint8_t* data = nullptr;
