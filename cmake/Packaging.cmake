@@ -7,7 +7,8 @@
 #   HexkitRuntime      libhexkit1         libHexkit.so.1*
 #   HexkitDevelopment  libhexkit-dev      libHexkit.so, convert_api.h, hexkit.pc
 #   ReaderRuntime      libqvr-acr122-1    libQVR-ACR122.so.1*, and libQVR-ACR122.so, the
-#                                         name the Java bridge loads at run time
+#                                         name the Java bridge loads at run time; the
+#                                         kernel-module blacklist and the polkit rule
 #   ReaderDevelopment  libqvr-acr122-dev  reader_api.h, qvr-acr122.pc, the CMake package
 #   Ferrow             libferrow-jni      libFerrow.so, ferrow-java.jar, JMain.java
 #   Vanto              vanto              the launcher, its shortcut, icon and menu entries
@@ -58,6 +59,7 @@ function(qvr_install_pkg_config name component)
     set(pc_name \"${name}\")
     set(pc_libdir_rel \"${CMAKE_INSTALL_LIBDIR}\")
     set(pc_includedir_rel \"${CMAKE_INSTALL_INCLUDEDIR}\")
+    set(pc_include_subdir \"${QVR_INSTALL_INCLUDE_SUBDIR}\")
     set(pc_scratch_dir \"${PROJECT_BINARY_DIR}/packaging/pkgconfig-staging\")
     set(PROJECT_VERSION \"${PROJECT_VERSION}\")
     include(\"${PROJECT_SOURCE_DIR}/packaging/WritePkgConfig.cmake\")
@@ -65,6 +67,24 @@ function(qvr_install_pkg_config name component)
 endfunction()
 qvr_install_pkg_config(qvr-acr122 ReaderDevelopment)
 qvr_install_pkg_config(hexkit HexkitDevelopment)
+
+# --- What a real reader needs from the system ----------------------------------------
+# The kernel's NFC drivers must leave the reader to pcscd: a modprobe blacklist in
+# <sysconfdir>/modprobe.d, which is /etc for the prefix /usr (the packages), as
+# GNUInstallDirs has it; chosen at install time, as the prefix is. And a polkit rule
+# that admits the group plugdev to pcscd where pcscd asks polkit.
+install(CODE "
+  if(CMAKE_INSTALL_PREFIX MATCHES \"^/usr/?$\")
+    set(qvr_modprobe_dir /etc/modprobe.d)
+  else()
+    set(qvr_modprobe_dir \"\${CMAKE_INSTALL_PREFIX}/${CMAKE_INSTALL_SYSCONFDIR}/modprobe.d\")
+  endif()
+  file(INSTALL DESTINATION \"\${qvr_modprobe_dir}\" TYPE FILE
+       FILES \"${PROJECT_SOURCE_DIR}/packaging/system/blacklist-qvr-acr122.conf\")
+  " COMPONENT ReaderRuntime)
+install(FILES ${PROJECT_SOURCE_DIR}/packaging/system/60-qvr-acr122-pcscd.rules
+  DESTINATION ${CMAKE_INSTALL_DATADIR}/polkit-1/rules.d
+  COMPONENT ReaderRuntime)
 
 # --- Documentation: every package carries its own copy, as Debian wants -------------
 configure_file(${PROJECT_SOURCE_DIR}/packaging/debian/changelog.in
@@ -138,6 +158,9 @@ set(qvr_ldconfig_trigger
 foreach(component IN ITEMS HEXKITRUNTIME READERRUNTIME FERROW)
   set(CPACK_DEBIAN_${component}_PACKAGE_CONTROL_EXTRA ${qvr_ldconfig_trigger})
 endforeach()
+# The blacklist in /etc is a configuration file: dpkg keeps an administrator's changes.
+list(APPEND CPACK_DEBIAN_READERRUNTIME_PACKAGE_CONTROL_EXTRA
+  ${PROJECT_SOURCE_DIR}/packaging/debian/libqvr-acr122-1/conffiles)
 
 set(qvr_exact "(= ${QVR_DEB_VERSION})")
 set(qvr_common_description
@@ -159,7 +182,7 @@ set(CPACK_DEBIAN_READERRUNTIME_PACKAGE_SECTION libs)
 set(CPACK_DEBIAN_READERRUNTIME_PACKAGE_DEPENDS "libhexkit1 ${qvr_exact}")
 set(CPACK_DEBIAN_READERRUNTIME_PACKAGE_RECOMMENDS pcscd)
 set(CPACK_DEBIAN_READERRUNTIME_DESCRIPTION
-  "ACR122U contactless reader access library\n${qvr_common_description}\nSixteen C functions connect to the reader, poll for cards and exchange\ncommands with them.\n\nThis package contains the shared library, including the unversioned name\nlibQVR-ACR122.so that the Java bridge loads at run time.")
+  "ACR122U contactless reader access library\n${qvr_common_description}\nSixteen C functions connect to the reader, poll for cards and exchange\ncommands with them.\n\nThis package contains the shared library, including the unversioned name\nlibQVR-ACR122.so that the Java bridge loads at run time, a modprobe blacklist\nthat keeps the kernel's NFC drivers (pn533, pn533_usb, nfc) away from the\nreader, and a polkit rule that lets members of the group plugdev use pcscd.")
 
 set(CPACK_DEBIAN_READERDEVELOPMENT_PACKAGE_NAME libqvr-acr122-dev)
 set(CPACK_DEBIAN_READERDEVELOPMENT_PACKAGE_SECTION libdevel)
@@ -185,9 +208,9 @@ set(CPACK_DEBIAN_VANTO_DESCRIPTION
 set(CPACK_DEBIAN_TOOLS_PACKAGE_NAME qvr-tools)
 set(CPACK_DEBIAN_TOOLS_PACKAGE_SECTION utils)
 set(CPACK_DEBIAN_TOOLS_PACKAGE_DEPENDS "libqvr-acr122-1 ${qvr_exact}")
-set(CPACK_DEBIAN_TOOLS_PACKAGE_RECOMMENDS "pcscd, vsmartcard-vpcd")
+set(CPACK_DEBIAN_TOOLS_PACKAGE_RECOMMENDS pcscd)
 set(CPACK_DEBIAN_TOOLS_DESCRIPTION
-  "ACR122U reader probe and virtual ACR122U reader\n${qvr_common_description}\nqvr-probe shows what the reader library sees: the PC/SC readers, the reader's\nfirmware, the card in the field and its type. virtual-acr122u is a virtual\nACR122U with virtual cards that pcscd serves through the vpcd driver, with its\ncontrol helpers and sample scenarios.")
+  "ACR122U reader probe and virtual ACR122U reader\n${qvr_common_description}\nqvr-probe shows what the reader library sees: the PC/SC readers, the reader's\nfirmware, the connection made, the card in the field decoded, and why a step\nfailed. virtual-acr122u is a virtual ACR122U with virtual cards, for tests and\ndemonstrations without hardware, with its control helpers and sample scenarios.")
 
 include(CPack)
 

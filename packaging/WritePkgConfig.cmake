@@ -1,7 +1,8 @@
 # Runs at install time (from cmake_install.cmake): writes one pkg-config module whose
 # prefix is the prefix being installed to, so that the same build installs into a
 # scratch folder and, packed by CPack, into /usr. Expects pc_template, pc_name,
-# pc_libdir_rel, pc_includedir_rel, PROJECT_VERSION and pc_scratch_dir.
+# pc_libdir_rel, pc_includedir_rel, pc_include_subdir (the headers' folder below
+# includedir), PROJECT_VERSION and pc_scratch_dir.
 set(pc_prefix "${CMAKE_INSTALL_PREFIX}")
 foreach(kind IN ITEMS libdir includedir)
   if(IS_ABSOLUTE "${pc_${kind}_rel}")

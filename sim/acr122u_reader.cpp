@@ -2,21 +2,43 @@
 
 #include <string_view>
 
+#include "felica_card.h"
+#include "pseudo_atr.h"
+#include "type_a_card.h"
+#include "type_b_card.h"
+
 namespace vreader {
 
 namespace {
 
 constexpr std::uint8_t kReaderClass = 0xFF;
 constexpr std::uint8_t kInsPseudoCommand = 0x00;
+constexpr std::uint8_t kInsGetData = 0xCA;
 constexpr std::uint8_t kInsGetResponse = 0xC0;
 
 // P1 of the pseudo-commands with instruction 00.
 constexpr std::uint8_t kP1DirectTransmit = 0x00;
 constexpr std::uint8_t kP1LedBuzzer = 0x40;
+constexpr std::uint8_t kP1Timeout = 0x41;
 constexpr std::uint8_t kP1FirmwareString = 0x48;
 constexpr std::uint8_t kP1GetPiccParameters = 0x50;
 constexpr std::uint8_t kP1SetPiccParameters = 0x51;
 constexpr std::uint8_t kP1BuzzerOnDetection = 0x52;
+
+// P1 of Get Data.
+constexpr std::uint8_t kP1Uid = 0x00;
+constexpr std::uint8_t kP1Ats = 0x01;
+
+// PICC operating parameter bits (API manual: Set PICC Operating Parameter).
+constexpr std::uint8_t kPiccAutoPolling = 0x80;
+constexpr std::uint8_t kPiccAutoAts = 0x40;
+constexpr std::uint8_t kPiccFeliCa424 = 0x10;
+constexpr std::uint8_t kPiccFeliCa212 = 0x08;
+constexpr std::uint8_t kPiccTypeB = 0x02;
+constexpr std::uint8_t kPiccTypeA = 0x01;
+
+// FF 00 41: 01 to FE count units of 5 s; 00 and FF let the reader wait for ever.
+constexpr std::chrono::seconds kTimeoutUnit{5};
 
 constexpr std::size_t kHeaderSize = 5;  // CLA INS P1 P2 Lc/Le
 constexpr std::size_t kLedBuzzerDataSize = 4;  // T1 T2 repetitions link
@@ -25,9 +47,17 @@ constexpr std::string_view kFirmwareString = "ACR122U215";
 const Bytes kSuccess{0x90, 0x00};
 const Bytes kOperationFailed{0x63, 0x00};
 const Bytes kWrongLength{0x67, 0x00};
+const Bytes kFunctionNotSupported{0x6A, 0x81};
 const Bytes kWrongP1P2{0x6A, 0x86};
 const Bytes kUnknownInstruction{0x6D, 0x00};
-const Bytes kUnknownClass{0x6E, 0x00};
+
+// The chip's power-up retry counts as the firmware leaves them: one passive
+// activation attempt, so that a poll of an empty field answers.
+const Bytes kFirmwareRetries{0xD4, 0x32, 0x05, 0xFF, 0x01, 0x00};
+// InDataExchange with target 1, for APDUs passed on to the card.
+const Bytes kExchangeWithTarget1{0xD4, 0x40, 0x01};
+constexpr std::uint8_t kMoreInformation = 0x40;
+const Bytes kFeliCaPolling{0x00, 0xFF, 0xFF, 0x01, 0x00};
 
 // The data after a CLA INS P1 P2 Lc header, provided Lc counts it exactly.
 std::optional<Bytes> command_data(const Bytes& apdu) {
@@ -44,15 +74,26 @@ std::uint8_t led_state_after(std::uint8_t current, std::uint8_t p2) {
     return state;
 }
 
+// The card's identifier as Get Data reports it: NFCID1, PUPI or IDm.
+Bytes identifier_of(const Card& card) {
+    if (const auto* a = dynamic_cast<const TypeACard*>(&card)) return a->identity().uid;
+    if (const auto* b = dynamic_cast<const TypeBCard*>(&card)) return b->identity().pupi;
+    if (const auto* f = dynamic_cast<const FeliCaCard*>(&card)) return f->identity().idm;
+    return {};
+}
+
 }  // namespace
+
+Acr122uReader::Acr122uReader(Pn532Chip& chip) : chip_(chip) { chip_.execute(kFirmwareRetries); }
 
 Bytes Acr122uReader::transmit(const Bytes& apdu) {
     if (apdu.size() < 4) return kWrongLength;
-    if (apdu[0] != kReaderClass) return kUnknownClass;
-    if (apdu[1] == kInsGetResponse) return get_response(apdu);
+    if (apdu[0] == kReaderClass && apdu[1] == kInsGetResponse) return get_response(apdu);
     // Any other command replaces an answer that was never fetched.
     pending_.reset();
+    if (apdu[0] != kReaderClass) return transparent_exchange(apdu);
     if (apdu[1] == kInsPseudoCommand) return pseudo_command(apdu);
+    if (apdu[1] == kInsGetData) return get_data(apdu);
     return kUnknownInstruction;
 }
 
@@ -65,11 +106,38 @@ Bytes Acr122uReader::exchange_whole(const Bytes& apdu) {
     return answer;
 }
 
-void Acr122uReader::poll_field() {}
+bool Acr122uReader::own_card_gone() const {
+    return !chip_.field().contains(*own_card_) || own_card_->power_session() != own_session_;
+}
 
-std::optional<Bytes> Acr122uReader::card_atr() const {
-    if (chip_.field_empty()) return std::nullopt;
-    return Bytes{0x3B, 0x00};
+// The firmware forgets a card that left (or lost power) and releases the target it
+// made of it; with none, it looks for one of the card types the PICC parameters
+// enable, unless they switch its polling off.
+void Acr122uReader::poll_field() {
+    if (own_card_ && own_card_gone()) {
+        chip_.release_targets_of(*own_card_);
+        own_card_ = nullptr;
+        own_atr_.reset();
+    }
+    if (own_card_ || (picc_parameters_ & kPiccAutoPolling) == 0) return;
+    own_card_ = chip_.poll_for_reader(polled_types());
+    if (!own_card_) return;
+    own_session_ = own_card_->power_session();
+    own_atr_ = pseudo_atr(*own_card_, *chip_.first_target_activation());
+}
+
+std::vector<Activation> Acr122uReader::polled_types() const {
+    const bool rats = (picc_parameters_ & kPiccAutoAts) != 0;
+    std::vector<Activation> types;
+    if (picc_parameters_ & kPiccTypeA) types.push_back({Modulation::TypeA106, {}, false, rats});
+    if (picc_parameters_ & kPiccTypeB) types.push_back({Modulation::TypeB106, {0x00}, false, true});
+    if (picc_parameters_ & kPiccFeliCa212) {
+        types.push_back({Modulation::FeliCa212, kFeliCaPolling, false, true});
+    }
+    if (picc_parameters_ & kPiccFeliCa424) {
+        types.push_back({Modulation::FeliCa424, kFeliCaPolling, false, true});
+    }
+    return types;
 }
 
 Bytes Acr122uReader::pseudo_command(const Bytes& apdu) {
@@ -88,6 +156,10 @@ Bytes Acr122uReader::pseudo_command(const Bytes& apdu) {
             if (!data || data->size() != kLedBuzzerDataSize) return kWrongLength;
             return led_and_buzzer(apdu);
         }
+        case kP1Timeout:
+            if (apdu.size() != kHeaderSize) return kWrongLength;
+            timeout_parameter_ = p2;
+            return kSuccess;
         case kP1FirmwareString:
             if (apdu.size() != kHeaderSize) return kWrongLength;
             return Bytes(kFirmwareString.begin(), kFirmwareString.end());
@@ -107,10 +179,22 @@ Bytes Acr122uReader::pseudo_command(const Bytes& apdu) {
     }
 }
 
+// The chip's answer within the reader's timeout; nothing when the reader gave up.
+std::optional<Bytes> Acr122uReader::ask_chip(const Bytes& frame) {
+    std::optional<std::chrono::microseconds> patience;
+    if (timeout_parameter_ != 0x00 && timeout_parameter_ != 0xFF) {
+        patience = std::chrono::microseconds(kTimeoutUnit) * timeout_parameter_;
+    }
+    return chip_.execute_within(frame, patience);
+}
+
 // The chip's answer with the reader's 90 00 waits for GET RESPONSE; 61 Le counts
-// both. An answer of 256 bytes is announced as 61 00.
+// both. An answer of 256 bytes is announced as 61 00. A chip that outlasts the
+// reader's timeout gets 63 00.
 Bytes Acr122uReader::direct_transmit(const Bytes& chip_frame) {
-    pending_ = join({chip_.execute(chip_frame), kSuccess});
+    const auto answer = ask_chip(chip_frame);
+    if (!answer) return kOperationFailed;
+    pending_ = join({*answer, kSuccess});
     return Bytes{0x61, static_cast<std::uint8_t>(pending_->size() & 0xFF)};
 }
 
@@ -133,6 +217,48 @@ Bytes Acr122uReader::get_response(const Bytes& apdu) {
 Bytes Acr122uReader::led_and_buzzer(const Bytes& apdu) {
     led_state_ = led_state_after(led_state_, apdu[3]);
     return Bytes{0x90, led_state_};
+}
+
+// FF CA P1 00 Le: the UID (P1 00) or the ATS of an ISO/IEC 14443-4 Type A card (P1
+// 01) of the card the reader holds as target 1. No card: 63 00; an ATS the card
+// does not have, or another P1: 6A 81. Le 00 asks for the whole; another Le that is
+// not the length is told the length (6C xx).
+Bytes Acr122uReader::get_data(const Bytes& apdu) {
+    if (apdu.size() != kHeaderSize) return kWrongLength;
+    if ((apdu[2] != kP1Uid && apdu[2] != kP1Ats) || apdu[3] != 0x00) return kFunctionNotSupported;
+    const Card* card = chip_.first_target_card();
+    if (!card) return kOperationFailed;
+    Bytes data;
+    if (apdu[2] == kP1Uid) {
+        data = identifier_of(*card);
+    } else {
+        const auto* type_a = dynamic_cast<const TypeACard*>(card);
+        if (!type_a || card->state() != CardState::Protocol) return kFunctionNotSupported;
+        data = type_a->identity().ats;
+    }
+    if (apdu[4] != 0x00 && apdu[4] != data.size()) {
+        return Bytes{0x6C, static_cast<std::uint8_t>(data.size())};
+    }
+    return join({data, kSuccess});
+}
+
+// An APDU of another class goes to the ISO/IEC 14443-4 card held as target 1, in
+// InDataExchange, and its answer comes back as the card gave it, chained parts
+// joined. Without such a card, or when it does not answer: 63 00.
+Bytes Acr122uReader::transparent_exchange(const Bytes& apdu) {
+    const Card* card = chip_.first_target_card();
+    if (!card || card->state() != CardState::Protocol) return kOperationFailed;
+    Bytes answer;
+    Bytes frame = join({kExchangeWithTarget1, apdu});
+    for (;;) {
+        const auto chip_answer = ask_chip(frame);
+        if (!chip_answer || chip_answer->size() < 3) return kOperationFailed;
+        const std::uint8_t status = (*chip_answer)[2];
+        if ((status & ~kMoreInformation) != 0) return kOperationFailed;
+        answer.insert(answer.end(), chip_answer->begin() + 3, chip_answer->end());
+        if ((status & kMoreInformation) == 0) return answer;
+        frame = kExchangeWithTarget1;
+    }
 }
 
 }  // namespace vreader

@@ -1,11 +1,14 @@
 // The ACR122U's own layer: the pseudo-APDUs with class FF that reach the reader
-// through PC/SC under T=0. A PN532 command travels in a direct transmit; the reader
-// announces the chip's answer with 61 Le and holds it until GET RESPONSE fetches it.
+// through PC/SC, APDUs of other classes passed on to an ISO/IEC 14443-4 card, and
+// the reader firmware's own polling of the field. A PN532 command travels in a
+// direct transmit; under T=0 the reader announces the chip's answer with 61 Le and
+// holds it until GET RESPONSE fetches it.
 #ifndef VREADER_ACR122U_READER_H
 #define VREADER_ACR122U_READER_H
 
 #include <cstdint>
 #include <optional>
+#include <vector>
 
 #include "hex_bytes.h"
 #include "pn532_chip.h"
@@ -14,7 +17,8 @@ namespace vreader {
 
 class Acr122uReader {
 public:
-    explicit Acr122uReader(Pn532Chip& chip) : chip_(chip) {}
+    // Powering up, the firmware sets the chip to one passive activation attempt.
+    explicit Acr122uReader(Pn532Chip& chip);
 
     // The reader's answer to one command APDU under T=0: a chip answer is announced
     // with 61 Le and fetched with GET RESPONSE.
@@ -29,7 +33,7 @@ public:
     void poll_field();
     // The PC/SC pseudo-ATR of the card the reader has found and activated by itself;
     // nothing while it has none (PC/SC then sees no card).
-    std::optional<Bytes> card_atr() const;
+    std::optional<Bytes> card_atr() const { return own_card_ ? own_atr_ : std::nullopt; }
 
     // Power off or reset of the pseudo-card: an answer not yet fetched is lost.
     void drop_pending() { pending_.reset(); }
@@ -42,12 +46,24 @@ private:
     Bytes direct_transmit(const Bytes& chip_frame);
     Bytes get_response(const Bytes& apdu);
     Bytes led_and_buzzer(const Bytes& apdu);
+    Bytes get_data(const Bytes& apdu);
+    Bytes transparent_exchange(const Bytes& apdu);
+    std::optional<Bytes> ask_chip(const Bytes& frame);
+    std::vector<Activation> polled_types() const;
+    bool own_card_gone() const;
 
     Pn532Chip& chip_;
     // The chip's answer followed by 90 00, waiting for GET RESPONSE.
     std::optional<Bytes> pending_;
     std::uint8_t led_state_ = 0x01;  // red: powered, idle
     std::uint8_t picc_parameters_ = 0xFF;  // poll for every card type
+    // FF 00 41: how long the reader waits for the chip (00 and FF: as long as it takes).
+    std::uint8_t timeout_parameter_ = 0xFF;
+    // The card the reader activated by itself, the power session it did so in, and
+    // the pseudo-ATR built then.
+    Card* own_card_ = nullptr;
+    std::uint32_t own_session_ = 0;
+    std::optional<Bytes> own_atr_;
 };
 
 }  // namespace vreader

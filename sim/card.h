@@ -1,9 +1,11 @@
 // A contactless card as the PN532 meets it: it answers an activation in one
-// modulation with its target data, and then answers frames sent to it.
+// modulation with its target data, and then answers frames sent to it, as far as
+// its ISO/IEC 14443-3 state lets it.
 #ifndef VREADER_CARD_H
 #define VREADER_CARD_H
 
 #include <chrono>
+#include <cstdint>
 #include <optional>
 #include <string>
 
@@ -11,18 +13,30 @@
 
 namespace vreader {
 
-// The modulations and bit rates the chip can poll with.
+// The modulations and bit rates the chip can poll with and frame raw data in.
 enum class Modulation { TypeA106, TypeB106, FeliCa212, FeliCa424 };
 
 // One activation attempt by the chip.
 struct Activation {
     Modulation modulation = Modulation::TypeA106;
-    // Type A: a UID to select (empty: any card); Type B: AFI; FeliCa: the Polling
-    // request (00 SC SC RC TSN).
+    // Type A: the UID to select, cascaded as the chip sends it (4 bytes; 88 and 7
+    // bytes; 88, 3 bytes, 88 and 7 bytes), empty for any card; Type B: AFI;
+    // FeliCa: the Polling request (00 SC SC RC TSN).
     Bytes initiator_data;
     // The chip asks for ISO/IEC 14443-4 compliance (SAK bit 6) before it reports a
     // Type A card (InAutoPoll type 0x20).
     bool iso14443_4_only = false;
+    // The chip sends RATS to a Type A card that speaks ISO/IEC 14443-4 (SetParameters'
+    // fAutomaticRATS); without it the card stays at ISO/IEC 14443-3 and no ATS is reported.
+    bool rats = true;
+};
+
+// ISO/IEC 14443-3 card states as far as the chip can tell them apart. Idle also
+// stands for HALT and READY: a card there answers no data frame.
+enum class CardState {
+    Idle,      // powered, not selected
+    Active,    // selected at ISO/IEC 14443-3 (or a FeliCa card that has answered Polling)
+    Protocol,  // ISO/IEC 14443-4 entered (RATS answered, or ATTRIB for Type B)
 };
 
 class Card {
@@ -41,13 +55,44 @@ public:
     // chip's target number), or nothing when the card does not answer this activation.
     virtual std::optional<Bytes> target_data(const Activation& activation) const = 0;
 
-    // The card's answer to a frame, or nothing when it stays silent (the chip then
-    // reports a timeout).
+    // The card's application answer: an APDU's answer for an ISO/IEC 14443-4 card
+    // (the chip carries it in ISO-DEP blocks), a command's answer for the others;
+    // nothing when it stays silent (the chip then reports a timeout).
     virtual std::optional<Bytes> answer(const Bytes& frame) = 0;
+
+    // A frame as it travels on the air in the given modulation (the chip's CRC
+    // already checked and removed): the card's raw answer, or nothing when the card
+    // does not speak that frame in its present state.
+    virtual std::optional<Bytes> answer_raw(const Bytes& frame, Modulation modulation) = 0;
+
+    // Whether the card speaks ISO/IEC 14443-4 once activated.
+    virtual bool speaks_iso_dep() const { return false; }
+    // ISO/IEC 14443-4 frame waiting time integer (FWI) of the card.
+    virtual std::uint8_t frame_waiting_integer() const { return 4; }
+
+    // Activation by the chip: the target data, and the card enters the state that
+    // activation leaves it in.
+    std::optional<Bytes> activate(const Activation& activation);
+
+    CardState state() const { return state_; }
+    // Counts how often the card lost its power (it left the field, or the field went
+    // off): an activation holds only for the power session it happened in.
+    std::uint32_t power_session() const { return power_session_; }
+    // Losing the field's power resets the card to idle (ISO/IEC 14443-3 POWER-OFF).
+    void power_off();
+    // HLTA or S(DESELECT): the card stays powered but answers no data frame.
+    void halt() { state_ = CardState::Idle; }
+
+protected:
+    // The state an accepted activation leaves the card in.
+    virtual CardState state_after(const Activation& activation) const;
+    void enter(CardState state) { state_ = state; }
 
 private:
     std::string id_;
     std::chrono::milliseconds answer_delay_;
+    CardState state_ = CardState::Idle;
+    std::uint32_t power_session_ = 0;
 };
 
 }  // namespace vreader

@@ -28,6 +28,13 @@ public:
 
     std::optional<Bytes> target_data(const Activation& activation) const override;
     std::optional<Bytes> answer(const Bytes& frame) override;
+    // A FeliCa card needs no selection: every powered card answers the frames of its
+    // bit rates (JIS X 6319-4), each command naming the card by its IDm.
+    std::optional<Bytes> answer_raw(const Bytes& frame, Modulation modulation) override {
+        if (!answers_at(modulation)) return std::nullopt;
+        return answer(frame);
+    }
+    const FeliCaIdentity& identity() const { return identity_; }
 
 private:
     bool answers_at(Modulation modulation) const;

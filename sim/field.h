@@ -12,7 +12,7 @@ class Field {
 public:
     // Puts a card at the end of the order; a card already there stays where it is.
     void insert(Card& card);
-    // Takes the card out; false when it was not there.
+    // Takes the card out, which powers it off; false when it was not there.
     bool remove(const Card& card);
     bool contains(const Card& card) const;
     bool empty() const { return cards_.empty(); }

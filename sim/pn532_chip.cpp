@@ -29,11 +29,40 @@ std::optional<Pn532Chip::Handler> Pn532Chip::handler_for(std::uint8_t command) {
     return found->second;
 }
 
+namespace {
+
+// CIU_TxMode and CIU_RxMode: bit 7 CRC on, bits 6-4 speed, bits 1-0 framing.
+constexpr std::uint16_t kCiuTxMode = 0x6302;
+constexpr std::uint16_t kCiuRxMode = 0x6303;
+constexpr std::uint8_t kCrcOnTypeA106 = 0x80;
+// GetGeneralStatus: the SAM status byte the reader shows once it has activated a
+// card by itself.
+constexpr std::uint8_t kSamStatusReaderCard = 0x80;
+
+}  // namespace
+
+Pn532Chip::Pn532Chip(Field& field, Faults& faults) : field_(field), faults_(faults) {
+    registers_[kCiuTxMode] = kCrcOnTypeA106;
+    registers_[kCiuRxMode] = kCrcOnTypeA106;
+}
+
+std::optional<Bytes> Pn532Chip::execute_within(const Bytes& frame,
+                                               std::optional<std::chrono::microseconds> patience) {
+    host_patience_ = patience ? std::optional(scaled(*patience)) : std::nullopt;
+    host_gave_up_ = false;
+    Bytes answer = execute(frame);
+    host_patience_.reset();
+    if (host_gave_up_) return std::nullopt;
+    return answer;
+}
+
 Bytes Pn532Chip::execute(const Bytes& frame) {
     if (frame.size() < 2 || frame[0] != kHostToChip) return Bytes{kSyntaxError};
     const std::uint8_t command = frame[1];
     const auto handler = handler_for(command);
     if (!handler) return Bytes{kSyntaxError};
+    // Only an InDataExchange for the same target fetches the rest of a chained answer.
+    if (command != kInDataExchange) more_.reset();
     const Answer data = (this->**handler)(Bytes(frame.begin() + 2, frame.end()));
     if (!data) return Bytes{kSyntaxError};
     return join({Bytes{kChipToHost, static_cast<std::uint8_t>(command + 1)}, *data});
@@ -44,16 +73,18 @@ Pn532Chip::Answer Pn532Chip::get_firmware_version(const Bytes&) {
 }
 
 // Err, Field (an external field detected: never, the reader is alone), NbTg, then
-// per target Tg BrRx BrTx Type, then the SAM status.
+// per target Tg BrRx BrTx Type, then the SAM status (UM0701 7.2.3).
 Pn532Chip::Answer Pn532Chip::get_general_status(const Bytes&) {
     Bytes status{kSuccess, 0x00, static_cast<std::uint8_t>(targets_.size())};
+    bool reader_card = false;
     for (const ActiveTarget& t : targets_) {
-        const bool felica = t.modulation == Modulation::FeliCa212 ||
-                            t.modulation == Modulation::FeliCa424;
+        reader_card = reader_card || t.by_reader;
+        const bool felica = t.activation.modulation == Modulation::FeliCa212 ||
+                            t.activation.modulation == Modulation::FeliCa424;
         const std::uint8_t type = felica ? 0x10 : 0x00;
         status.insert(status.end(), {t.number, t.bit_rate_rx, t.bit_rate_tx, type});
     }
-    status.push_back(0x00);
+    status.push_back(reader_card ? kSamStatusReaderCard : 0x00);
     return status;
 }
 
@@ -90,15 +121,19 @@ Pn532Chip::Answer Pn532Chip::sam_configuration(const Bytes& parameters) {
     return Bytes{};
 }
 
-// Item 01 switches the RF field (bit 0); item 05 sets the retry counts. The analog
-// and timing items are accepted and have no effect on virtual cards.
+// Item 01 switches the RF field (bit 0); item 02 sets the timeouts; item 05 the
+// retry counts. The analog items are accepted and have no effect on virtual cards.
 Pn532Chip::Answer Pn532Chip::rf_configuration(const Bytes& parameters) {
     if (parameters.size() < 2) return std::nullopt;
     const Bytes data(parameters.begin() + 1, parameters.end());
     switch (parameters[0]) {
         case kRfField:
             if (data.size() != 1) return std::nullopt;
-            rf_field_on_ = (data[0] & 0x01) != 0;
+            switch_rf_field((data[0] & 0x01) != 0);
+            break;
+        case kTimings:
+            if (data.size() != 3) return std::nullopt;
+            timings_ = data;
             break;
         case kMaxRetries:
             if (data.size() != 3) return std::nullopt;
@@ -108,6 +143,15 @@ Pn532Chip::Answer Pn532Chip::rf_configuration(const Bytes& parameters) {
             break;
     }
     return Bytes{};
+}
+
+// Without the field the cards lose their power and fall back to idle (ISO/IEC
+// 14443-3 POWER-OFF): they must be activated again once it is back.
+void Pn532Chip::switch_rf_field(bool on) {
+    if (rf_field_on_ && !on) {
+        for (Card* card : field_.cards()) card->power_off();
+    }
+    rf_field_on_ = on;
 }
 
 }  // namespace vreader

@@ -40,6 +40,7 @@ enum Status : std::uint8_t {
 // RFConfiguration items.
 enum RfItem : std::uint8_t {
     kRfField = 0x01,
+    kTimings = 0x02,
     kMaxRetries = 0x05,
 };
 

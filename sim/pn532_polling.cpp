@@ -1,4 +1,5 @@
-// InListPassiveTarget and InAutoPoll: finding cards in the field and activating them.
+// InListPassiveTarget and InAutoPoll: finding cards in the field and activating them,
+// and the time that takes when no card answers.
 #include "pn532_chip.h"
 #include "pn532_codes.h"
 
@@ -8,43 +9,67 @@ using namespace pn532;
 
 namespace {
 
+using std::chrono::microseconds;
+
 // The Polling request the chip sends for InAutoPoll's FeliCa types: any system,
 // asking for the system code, one time slot.
 const Bytes kAutoPollFeliCaRequest{0x00, 0xFF, 0xFF, 0x01, 0x00};
 constexpr std::size_t kFeliCaPollingRequestSize = 5;
 constexpr std::size_t kMaxAutoPollTypes = 15;
+// MxRtyPassiveActivation and InAutoPoll's PollNr: 0xFF retries for ever.
+constexpr std::uint8_t kForever = 0xFF;
+// InAutoPoll's Period counts units of 150 ms (UM0701 7.3.13).
+constexpr microseconds kAutoPollPeriodUnit = std::chrono::milliseconds(150);
 
-std::optional<Activation> activation_for_baud_modulation(std::uint8_t brty, const Bytes& data) {
+// CIU_TxMode/CIU_RxMode values the chip sets for a modulation: CRC on, speed, framing.
+constexpr std::uint16_t kCiuTxMode = 0x6302;
+constexpr std::uint16_t kCiuRxMode = 0x6303;
+
+std::uint8_t ciu_mode_of(Modulation modulation) {
+    switch (modulation) {
+        case Modulation::TypeB106: return 0x83;
+        case Modulation::FeliCa212: return 0x92;
+        case Modulation::FeliCa424: return 0xA2;
+        default: return 0x80;
+    }
+}
+
+std::optional<Activation> activation_for_baud_modulation(std::uint8_t brty, const Bytes& data,
+                                                         bool rats) {
     switch (brty) {
-        case kTypeA106: return Activation{Modulation::TypeA106, data, false};
-        case kTypeB106: return Activation{Modulation::TypeB106, data, false};
+        case kTypeA106: return Activation{Modulation::TypeA106, data, false, rats};
+        case kTypeB106: return Activation{Modulation::TypeB106, data, false, rats};
         case kFeliCa212:
         case kFeliCa424:
             if (data.size() != kFeliCaPollingRequestSize) return std::nullopt;
             return Activation{brty == kFeliCa212 ? Modulation::FeliCa212 : Modulation::FeliCa424,
-                              data, false};
+                              data, false, rats};
         default: return std::nullopt;
     }
 }
 
 // What the chip tries for one InAutoPoll type code; nothing for the types no virtual
-// card answers (Jewel, DEP).
-std::optional<Activation> activation_for_autopoll_type(std::uint8_t type) {
+// card answers (Jewel, DEP). ISO/IEC 14443-4 Type A always gets its RATS.
+std::optional<Activation> activation_for_autopoll_type(std::uint8_t type, bool rats) {
     switch (type) {
         case kGenericTypeA106:
-        case kMifare106: return Activation{Modulation::TypeA106, {}, false};
-        case kIso14443_4A106: return Activation{Modulation::TypeA106, {}, true};
+        case kMifare106: return Activation{Modulation::TypeA106, {}, false, rats};
+        case kIso14443_4A106: return Activation{Modulation::TypeA106, {}, true, true};
         case kIso14443_4B106Generic:
-        case kIso14443_4B106: return Activation{Modulation::TypeB106, {0x00}, false};
+        case kIso14443_4B106: return Activation{Modulation::TypeB106, {0x00}, false, true};
         case kGenericFeliCa212:
-        case kFeliCaAt212: return Activation{Modulation::FeliCa212, kAutoPollFeliCaRequest, false};
+        case kFeliCaAt212:
+            return Activation{Modulation::FeliCa212, kAutoPollFeliCaRequest, false, true};
         case kGenericFeliCa424:
-        case kFeliCaAt424: return Activation{Modulation::FeliCa424, kAutoPollFeliCaRequest, false};
+        case kFeliCaAt424:
+            return Activation{Modulation::FeliCa424, kAutoPollFeliCaRequest, false, true};
         default: return std::nullopt;
     }
 }
 
-std::uint8_t bit_rate_of(Modulation modulation) {
+}  // namespace
+
+std::uint8_t Pn532Chip::bit_rate_of(Modulation modulation) {
     switch (modulation) {
         case Modulation::FeliCa212: return 0x01;
         case Modulation::FeliCa424: return 0x02;
@@ -52,16 +77,21 @@ std::uint8_t bit_rate_of(Modulation modulation) {
     }
 }
 
-}  // namespace
+// Polling sets the CIU to the modulation polled, so raw frames sent afterwards
+// travel in it.
+void Pn532Chip::select_modulation(Modulation modulation) {
+    registers_[kCiuTxMode] = ciu_mode_of(modulation);
+    registers_[kCiuRxMode] = ciu_mode_of(modulation);
+}
 
-// Each attempt in turn, each card in field order; a card found once is not found
-// again. Like the real chip, an initiator poll switches the RF field on by itself
-// when a host switched it off: applications that close with "RF field off" find
-// their cards again on the next poll without an explicit RFConfiguration.
+// One pass: each attempt in turn, each card in field order; a card found once is
+// not found again. Like the real chip, an initiator poll switches the RF field on by
+// itself when a host switched it off: applications that close with "RF field off"
+// find their cards again on the next poll without an explicit RFConfiguration.
 std::vector<Pn532Chip::FoundTarget> Pn532Chip::poll(
     const std::vector<std::pair<std::uint8_t, Activation>>& attempts,
     std::size_t max_targets) {
-    rf_field_on_ = true;
+    switch_rf_field(true);
     std::vector<FoundTarget> found;
     const auto already_found = [&found](const Card* card) {
         for (const FoundTarget& f : found) {
@@ -70,15 +100,34 @@ std::vector<Pn532Chip::FoundTarget> Pn532Chip::poll(
         return false;
     };
     for (const auto& [type, activation] : attempts) {
+        select_modulation(activation.modulation);
         for (Card* card : field_.cards()) {
             if (found.size() == max_targets) return found;
             if (already_found(card)) continue;
-            if (auto data = card->target_data(activation)) {
-                found.push_back({card, activation.modulation, type, std::move(*data)});
+            if (auto data = card->activate(activation)) {
+                found.push_back({card, activation, type, std::move(*data)});
             }
         }
     }
     return found;
+}
+
+// InListPassiveTarget tries 1 + MxRtyPassiveActivation times (0xFF: until a card
+// answers), each fruitless attempt taking its time; a card that arrives meanwhile is
+// found at once.
+std::vector<Pn532Chip::FoundTarget> Pn532Chip::poll_with_retries(
+    const std::vector<std::pair<std::uint8_t, Activation>>& attempts, std::size_t max_targets) {
+    const std::uint8_t retries = max_retries_[2];
+    for (unsigned attempt = 0;;) {
+        auto found = poll(attempts, max_targets);
+        if (!found.empty()) return found;
+        const Waited waited = wait(activation_attempt_time());
+        if (waited == Waited::HostGaveUp) return found;
+        if (waited == Waited::TimeUp) {
+            if (retries != kForever && attempt >= retries) return found;
+            ++attempt;
+        }
+    }
 }
 
 // A new poll replaces the previous targets. The vanish fault takes the first card
@@ -87,8 +136,9 @@ void Pn532Chip::activate(const std::vector<FoundTarget>& found) {
     targets_.clear();
     std::uint8_t number = 1;
     for (const FoundTarget& f : found) {
-        const std::uint8_t rate = bit_rate_of(f.modulation);
-        targets_.push_back({number++, f.card, f.modulation, rate, rate});
+        const std::uint8_t rate = bit_rate_of(f.activation.modulation);
+        targets_.push_back({number++, f.card, f.activation, f.card->power_session(), rate, rate,
+                            false, false});
     }
     if (faults_.vanish_after_poll && !found.empty()) {
         field_.remove(*found.front().card);
@@ -107,10 +157,10 @@ Pn532Chip::Answer Pn532Chip::in_list_passive_target(const Bytes& parameters) {
         activate({});
         return Bytes{0x00};
     }
-    const auto activation = activation_for_baud_modulation(brty, initiator_data);
+    const auto activation = activation_for_baud_modulation(brty, initiator_data, automatic_rats());
     if (!activation) return std::nullopt;
 
-    const auto found = poll({{brty, *activation}}, max_targets);
+    const auto found = poll_with_retries({{brty, *activation}}, max_targets);
     Bytes answer{static_cast<std::uint8_t>(found.size())};
     std::uint8_t number = 1;
     for (const FoundTarget& f : found) {
@@ -122,17 +172,29 @@ Pn532Chip::Answer Pn532Chip::in_list_passive_target(const Bytes& parameters) {
 }
 
 // D4 60 PollNr Period Type... -> D5 61 NbTg (Type Ln Tg TargetData)...
-// Virtual cards answer at once, so the poll period never has to run out.
+// PollNr rounds (0xFF: until a card answers); a fruitless round spends Period x
+// 150 ms on each type. A card that arrives meanwhile is found at once.
 Pn532Chip::Answer Pn532Chip::in_auto_poll(const Bytes& parameters) {
     if (parameters.size() < 3 || parameters.size() > 2 + kMaxAutoPollTypes) return std::nullopt;
-    if (parameters[0] == 0x00 || parameters[1] == 0x00) return std::nullopt;
+    const std::uint8_t rounds = parameters[0];
+    const std::uint8_t period = parameters[1];
+    if (rounds == 0x00 || period == 0x00 || period > 0x0F) return std::nullopt;
     std::vector<std::pair<std::uint8_t, Activation>> attempts;
     for (auto type = parameters.begin() + 2; type != parameters.end(); ++type) {
-        if (auto activation = activation_for_autopoll_type(*type)) {
+        if (auto activation = activation_for_autopoll_type(*type, automatic_rats())) {
             attempts.emplace_back(*type, std::move(*activation));
         }
     }
-    const auto found = poll(attempts, kMaxTargets);
+    const microseconds round_time =
+        kAutoPollPeriodUnit * period * static_cast<int>(parameters.size() - 2);
+    std::vector<FoundTarget> found;
+    for (unsigned round = 0; found.empty() && (rounds == kForever || round < rounds);) {
+        found = poll(attempts, kMaxTargets);
+        if (!found.empty()) break;
+        const Waited waited = wait(round_time);
+        if (waited == Waited::HostGaveUp) break;
+        if (waited == Waited::TimeUp) ++round;
+    }
     Bytes answer{static_cast<std::uint8_t>(found.size())};
     std::uint8_t number = 1;
     for (const FoundTarget& f : found) {

@@ -1,8 +1,7 @@
-// Exchanges with activated targets and their release.
-#include <thread>
-
+// Exchanges with activated targets, raw frames on the air, and target release.
 #include "pn532_chip.h"
 #include "pn532_codes.h"
+#include "rf_crc.h"
 
 namespace vreader {
 
@@ -10,10 +9,22 @@ using namespace pn532;
 
 namespace {
 
+using std::chrono::microseconds;
+
 // Bits 6 and 7 of Tg ask for chaining and NAD; the target number is the rest.
 constexpr std::uint8_t kTargetNumberMask = 0x3F;
 constexpr std::uint8_t kAllTargets = 0x00;
 constexpr std::uint8_t kHighestBitRate = 0x02;  // 424 kbit/s
+// Status bit 6: more information, the rest follows on the next InDataExchange.
+constexpr std::uint8_t kMoreInformation = 0x40;
+// The most card data one chip answer carries: the reader hands the chip's answer
+// (D5 41 Status data) and its own 90 00 to the host in one GET RESPONSE of at most
+// 256 bytes.
+constexpr std::size_t kMaxDataPerAnswer = 251;
+
+constexpr std::uint16_t kCiuTxMode = 0x6302;
+constexpr std::uint16_t kCiuRxMode = 0x6303;
+constexpr std::uint8_t kCrcEnabled = 0x80;
 
 }  // namespace
 
@@ -24,54 +35,146 @@ Pn532Chip::ActiveTarget* Pn532Chip::target(std::uint8_t number) {
     return nullptr;
 }
 
+// A target holds while its card stays in the field, powered since its activation.
+bool Pn532Chip::holds(const ActiveTarget& active) const {
+    return rf_field_on_ && field_.contains(*active.card) &&
+           active.card->power_session() == active.power_session;
+}
+
+// The card's answer after its answer delay, or nothing after the chip's timeout
+// when the card is slower or has gone silent meanwhile.
+std::optional<Bytes> Pn532Chip::after_answer_delay(
+    Card& card, std::optional<microseconds> timeout,
+    const std::function<std::optional<Bytes>()>& answer) {
+    const microseconds delay = card.answer_delay();
+    const bool in_time = !timeout || delay <= *timeout;
+    if (!pass(in_time ? delay : *timeout) || !in_time) return std::nullopt;
+    return answer();
+}
+
 // Status byte followed by the card's answer. A card without power (field off), gone
-// from the field, or silent leaves the chip waiting until its timeout.
-Bytes Pn532Chip::transmit_to(const ActiveTarget& active, const Bytes& frame) const {
-    if (faults_.exchange_timeout || !rf_field_on_ || !field_.contains(*active.card)) {
+// from the field, back but idle, or silent leaves the chip waiting until its timeout.
+// The chip speaks ISO-DEP itself to an ISO/IEC 14443-4 target: the card sees the APDU.
+Bytes Pn532Chip::transmit_to(ActiveTarget& active, const Bytes& frame) {
+    const auto timeout = exchange_timeout(active);
+    Card& card = *active.card;
+    if (faults_.exchange_timeout || !holds(active)) {
+        if (timeout) pass(*timeout);
         return Bytes{kTimeout};
     }
-    const auto delay = active.card->answer_delay();
-    if (delay.count() > 0) std::this_thread::sleep_for(delay);
-    const auto answer = active.card->answer(frame);
+    if (active.deselected) {
+        if (!card.activate(active.activation)) return Bytes{kTimeout};
+        active.deselected = false;
+    }
+    const auto answer = after_answer_delay(card, timeout, [&]() -> std::optional<Bytes> {
+        if (!holds(active)) return std::nullopt;
+        if (card.state() == CardState::Protocol) return card.answer(frame);
+        return card.answer_raw(frame, active.activation.modulation);
+    });
     if (!answer) return Bytes{kTimeout};
-    return join({Bytes{kSuccess}, *answer});
+    return chained(active.number, join({Bytes{kSuccess}, *answer}));
+}
+
+// An answer longer than one frame goes out in parts; each but the last has status
+// bit 6 (MI) set and the host fetches the next with InDataExchange Tg alone.
+Bytes Pn532Chip::chained(std::uint8_t target_number, Bytes answer) {
+    const std::size_t limit = 1 + kMaxDataPerAnswer;
+    if (answer.size() <= limit) return answer;
+    const std::uint8_t status = answer[0];
+    Bytes rest{status};
+    rest.insert(rest.end(), answer.begin() + static_cast<std::ptrdiff_t>(limit), answer.end());
+    more_ = std::make_pair(target_number, std::move(rest));
+    answer.resize(limit);
+    answer[0] = static_cast<std::uint8_t>(status | kMoreInformation);
+    return answer;
 }
 
 // D4 40 Tg data -> D5 41 Status data
 Pn532Chip::Answer Pn532Chip::in_data_exchange(const Bytes& parameters) {
     if (parameters.empty()) return std::nullopt;
-    const ActiveTarget* active = target(parameters[0] & kTargetNumberMask);
+    const std::uint8_t number = parameters[0] & kTargetNumberMask;
+    if (more_ && more_->first == number && parameters.size() == 1) {
+        Bytes rest = std::move(more_->second);
+        more_.reset();
+        return chained(number, std::move(rest));
+    }
+    more_.reset();
+    ActiveTarget* active = target(number);
     if (!active) return Bytes{kNotAcceptable};
     return transmit_to(*active, Bytes(parameters.begin() + 1, parameters.end()));
 }
 
-// D4 42 data -> D5 43 Status data: raw frames to the first target; with no target
-// nothing can answer.
-Pn532Chip::Answer Pn532Chip::in_communicate_thru(const Bytes& parameters) {
-    if (parameters.empty()) return std::nullopt;
-    if (targets_.empty()) return Bytes{kTimeout};
-    return transmit_to(targets_.front(), parameters);
+// The framing the CIU is set to (CIU_TxMode bits 1-0 framing, bits 6-4 speed).
+Modulation Pn532Chip::framing() const {
+    const std::uint8_t mode = registers_.at(kCiuTxMode);
+    switch (mode & 0x03) {
+        case 0x03: return Modulation::TypeB106;
+        case 0x02: return (mode & 0x70) == 0x20 ? Modulation::FeliCa424 : Modulation::FeliCa212;
+        default: return Modulation::TypeA106;
+    }
 }
 
-// D4 44 Tg -> D5 45 Status. The target stays listed; the next exchange reselects it.
+// A raw frame on the air reaches every powered card in the field; the first that
+// answers in the framing the CIU is set to is heard. Where the host keeps the CRC
+// to itself (CIU bit 7 clear) it sends the CRC and receives the card's.
+std::optional<Bytes> Pn532Chip::raw_answer(const Bytes& frame, Modulation modulation) {
+    Bytes payload = frame;
+    if ((registers_.at(kCiuTxMode) & kCrcEnabled) == 0) {
+        auto stripped = strip_rf_crc(frame, modulation);
+        if (!stripped) return std::nullopt;
+        payload = std::move(*stripped);
+    }
+    for (Card* card : field_.cards()) {
+        if (auto answer = card->answer_raw(payload, modulation)) {
+            if ((registers_.at(kCiuRxMode) & kCrcEnabled) == 0) {
+                const Bytes crc = rf_crc(*answer, modulation);
+                answer->insert(answer->end(), crc.begin(), crc.end());
+            }
+            return answer;
+        }
+    }
+    return std::nullopt;
+}
+
+// D4 42 data -> D5 43 Status data: the data goes raw on the air, whatever targets the
+// chip holds. Only a card that speaks that frame in its present state answers; with
+// none the chip waits its retry timeout.
+Pn532Chip::Answer Pn532Chip::in_communicate_thru(const Bytes& parameters) {
+    if (parameters.empty()) return std::nullopt;
+    const auto timeout = retry_timeout();
+    const bool on_air = rf_field_on_ && !faults_.exchange_timeout;
+    const auto answer = on_air ? raw_answer(parameters, framing()) : std::nullopt;
+    if (!answer) {
+        if (timeout) pass(*timeout);
+        return Bytes{kTimeout};
+    }
+    return join({Bytes{kSuccess}, *answer});
+}
+
+// D4 44 Tg -> D5 45 Status. The card is halted; the target stays listed and the next
+// exchange reselects it.
 Pn532Chip::Answer Pn532Chip::in_deselect(const Bytes& parameters) {
     if (parameters.size() != 1) return std::nullopt;
     const std::uint8_t number = parameters[0] & kTargetNumberMask;
+    for (ActiveTarget& t : targets_) {
+        if (number != kAllTargets && t.number != number) continue;
+        if (holds(t)) t.card->halt();
+        t.deselected = true;
+    }
     if (number == kAllTargets || target(number)) return Bytes{kSuccess};
     return Bytes{kNotAcceptable};
 }
 
-// D4 52 Tg -> D5 53 Status. The target is forgotten.
+// D4 52 Tg -> D5 53 Status. The card is halted and the target forgotten.
 Pn532Chip::Answer Pn532Chip::in_release(const Bytes& parameters) {
     if (parameters.size() != 1) return std::nullopt;
     const std::uint8_t number = parameters[0] & kTargetNumberMask;
-    if (number == kAllTargets) {
-        targets_.clear();
-        return Bytes{kSuccess};
-    }
-    const ActiveTarget* active = target(number);
-    if (!active) return Bytes{kNotAcceptable};
-    std::erase_if(targets_, [number](const ActiveTarget& t) { return t.number == number; });
+    if (number != kAllTargets && !target(number)) return Bytes{kNotAcceptable};
+    std::erase_if(targets_, [this, number](const ActiveTarget& t) {
+        if (number != kAllTargets && t.number != number) return false;
+        if (holds(t)) t.card->halt();
+        return true;
+    });
     return Bytes{kSuccess};
 }
 
@@ -86,6 +189,37 @@ Pn532Chip::Answer Pn532Chip::in_psl(const Bytes& parameters) {
     active->bit_rate_tx = parameters[1];
     active->bit_rate_rx = parameters[2];
     return Bytes{kSuccess};
+}
+
+Card* Pn532Chip::poll_for_reader(const std::vector<Activation>& attempts) {
+    if (!targets_.empty() || !rf_field_on_) return nullptr;
+    for (const Activation& activation : attempts) {
+        for (Card* card : field_.cards()) {
+            if (!card->activate(activation)) continue;
+            const std::uint8_t rate = bit_rate_of(activation.modulation);
+            targets_.push_back({1, card, activation, card->power_session(), rate, rate, true, false});
+            return card;
+        }
+    }
+    return nullptr;
+}
+
+void Pn532Chip::release_targets_of(const Card& card) {
+    std::erase_if(targets_, [&card](const ActiveTarget& t) { return t.card == &card; });
+}
+
+Card* Pn532Chip::first_target_card() const {
+    for (const ActiveTarget& t : targets_) {
+        if (t.number == 1 && holds(t)) return t.card;
+    }
+    return nullptr;
+}
+
+std::optional<Activation> Pn532Chip::first_target_activation() const {
+    for (const ActiveTarget& t : targets_) {
+        if (t.number == 1) return t.activation;
+    }
+    return std::nullopt;
 }
 
 }  // namespace vreader

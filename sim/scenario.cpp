@@ -45,6 +45,16 @@ std::vector<Card*> initial_field_of(const json& document, const Scenario& scenar
     return field;
 }
 
+// "time_scale": a number above 0 and at most 1.
+double time_scale_of(const json& document) {
+    if (!document.contains("time_scale")) return 1.0;
+    const json& value = document.at("time_scale");
+    if (!value.is_number() || value.get<double>() <= 0.0 || value.get<double>() > 1.0) {
+        throw ScenarioError("\"time_scale\" must be a number above 0 and at most 1");
+    }
+    return value.get<double>();
+}
+
 }  // namespace
 
 std::optional<Presence> presence_from_name(std::string_view name) {
@@ -68,6 +78,7 @@ Scenario parse_scenario(const std::string& json_text) try {
     Scenario scenario;
     scenario.cards = cards_from(document);
     scenario.initial_field = initial_field_of(document, scenario);
+    scenario.time_scale = time_scale_of(document);
     if (document.contains("presence")) {
         const json& name = document.at("presence");
         scenario.presence = name.is_string() ? presence_from_name(name.get<std::string>()) : std::nullopt;

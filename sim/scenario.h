@@ -29,6 +29,9 @@ struct Scenario {
     std::vector<std::unique_ptr<Card>> cards;
     std::vector<Card*> initial_field;  // in field order
     std::optional<Presence> presence;
+    // How fast reader time passes against the hardware's: 0.01 lets every retry,
+    // poll period, timeout and slow card take a hundredth of its time, in the same order.
+    double time_scale = 1.0;
 
     Card* find(std::string_view id) const;
 };

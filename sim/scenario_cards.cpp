@@ -75,6 +75,15 @@ public:
         return table;
     }
 
+    // NFCID1: single, double or triple size (ISO/IEC 14443-3 6.5.4).
+    Bytes uid() const {
+        Bytes uid = hex("uid", 1, 255);
+        if (uid.size() != 4 && uid.size() != 7 && uid.size() != 10) {
+            fail("\"uid\" must be hex of 4, 7 or 10 bytes, not " + std::to_string(uid.size()));
+        }
+        return uid;
+    }
+
     const json& raw() const { return description_; }
 
 private:
@@ -85,14 +94,14 @@ private:
 const Bytes kNoSuchInstruction{0x6D, 0x00};
 
 std::unique_ptr<Card> type_a(const CardFields& f) {
-    TypeAIdentity identity{f.hex("uid", 4, 10), f.hex("atqa", 2, 2, Bytes{0x00, 0x04}),
+    TypeAIdentity identity{f.uid(), f.hex("atqa", 2, 2, Bytes{0x00, 0x04}),
                            f.byte("sak", 0x20), f.hex("ats", 1, 20, Bytes{0x05, 0x78, 0x80, 0x70, 0x02})};
     auto apdus = f.responses("apdus", f.hex("default_sw", 2, 2, kNoSuchInstruction));
     return std::make_unique<TypeACard>(f.id(), f.delay(), std::move(identity), std::move(apdus));
 }
 
 std::unique_ptr<Card> type2(const CardFields& f) {
-    TypeAIdentity identity{f.hex("uid", 4, 10), f.hex("atqa", 2, 2, Bytes{0x00, 0x44}),
+    TypeAIdentity identity{f.uid(), f.hex("atqa", 2, 2, Bytes{0x00, 0x44}),
                            f.byte("sak", 0x00), {}};
     Bytes pages = f.hex("pages", Type2Tag::kPageSize, 4096);
     if (pages.size() % Type2Tag::kPageSize != 0) f.fail("\"pages\" must be whole 4-byte pages");

@@ -22,6 +22,10 @@ public:
 
     std::size_t page_count() const { return memory_.size() / kPageSize; }
 
+protected:
+    // Selected, the tag speaks its command set raw (READ 30, WRITE A2, GET_VERSION 60).
+    std::optional<Bytes> answer_selected(const Bytes& frame) override { return answer(frame); }
+
 private:
     std::optional<Bytes> read(const Bytes& frame) const;
     std::optional<Bytes> write(const Bytes& frame);

@@ -36,4 +36,18 @@ std::optional<Bytes> TypeBCard::target_data(const Activation& activation) const 
 
 std::optional<Bytes> TypeBCard::answer(const Bytes& frame) { return apdus_.answer(frame); }
 
+// Raw frames reach the card only as ISO-DEP blocks once ATTRIB has activated it;
+// protocol info byte 3 says whether it takes a CID (bit 1) and a NAD (bit 2).
+std::optional<Bytes> TypeBCard::answer_raw(const Bytes& frame, Modulation modulation) {
+    if (modulation != Modulation::TypeB106 || state() != CardState::Protocol) return std::nullopt;
+    const std::uint8_t options = identity_.protocol_info.size() == 3 ? identity_.protocol_info[2] : 0;
+    return answer_iso_dep_block(*this, frame, IsoDepSupport{(options & 0x01) != 0, (options & 0x02) != 0});
+}
+
+// The high nibble of protocol info byte 3.
+std::uint8_t TypeBCard::frame_waiting_integer() const {
+    if (identity_.protocol_info.size() != 3) return 4;
+    return static_cast<std::uint8_t>(identity_.protocol_info[2] >> 4);
+}
+
 }  // namespace vreader

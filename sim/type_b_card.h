@@ -1,8 +1,10 @@
-// An ISO/IEC 14443 Type B card at 106 kbit/s with an ISO 7816 application.
+// An ISO/IEC 14443 Type B card at 106 kbit/s with an ISO 7816 application. The
+// chip's activation (REQB and ATTRIB) takes it straight to ISO/IEC 14443-4.
 #ifndef VREADER_TYPE_B_CARD_H
 #define VREADER_TYPE_B_CARD_H
 
 #include "card.h"
+#include "iso_dep.h"
 #include "response_table.h"
 
 namespace vreader {
@@ -21,9 +23,16 @@ public:
 
     // ATQB: 50, PUPI, application data, protocol info (12 bytes).
     Bytes atqb() const;
+    const TypeBIdentity& identity() const { return identity_; }
 
     std::optional<Bytes> target_data(const Activation& activation) const override;
     std::optional<Bytes> answer(const Bytes& frame) override;
+    std::optional<Bytes> answer_raw(const Bytes& frame, Modulation modulation) override;
+    bool speaks_iso_dep() const override { return true; }
+    std::uint8_t frame_waiting_integer() const override;
+
+protected:
+    CardState state_after(const Activation&) const override { return CardState::Protocol; }
 
 private:
     bool answers_afi(const Bytes& initiator_data) const;

@@ -7,19 +7,21 @@ debs=$1 root=$2 version=$3
 shift 3
 java_check=("$@")
 arch=$(dpkg --print-architecture)
+lib=usr/lib/$(gcc -print-multiarch)
 failures=0
 fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
 
 packages=(libhexkit1 libhexkit-dev libqvr-acr122-1 libqvr-acr122-dev libferrow-jni vanto qvr-tools)
 declare -A contents=(
-  [libhexkit1]="usr/lib/libHexkit.so.1 usr/lib/libHexkit.so.1.0.0"
-  [libhexkit-dev]="usr/lib/libHexkit.so usr/include/convert_api.h usr/lib/pkgconfig/hexkit.pc"
-  [libqvr-acr122-1]="usr/lib/libQVR-ACR122.so usr/lib/libQVR-ACR122.so.1 usr/lib/libQVR-ACR122.so.1.0.0"
-  [libqvr-acr122-dev]="usr/include/reader_api.h usr/lib/pkgconfig/qvr-acr122.pc
-    usr/lib/cmake/QuenvariaReaderStack/QuenvariaReaderStackConfig.cmake
-    usr/lib/cmake/QuenvariaReaderStack/QuenvariaReaderStackConfigVersion.cmake
-    usr/lib/cmake/QuenvariaReaderStack/QuenvariaReaderStackTargets.cmake"
-  [libferrow-jni]="usr/lib/libFerrow.so usr/share/java/ferrow-java.jar usr/share/java/ferrow-java-1.0.0.jar usr/share/ferrow/java/JMain.java"
+  [libhexkit1]="$lib/libHexkit.so.1 $lib/libHexkit.so.1.0.0"
+  [libhexkit-dev]="$lib/libHexkit.so usr/include/quenvaria/convert_api.h $lib/pkgconfig/hexkit.pc"
+  [libqvr-acr122-1]="$lib/libQVR-ACR122.so $lib/libQVR-ACR122.so.1 $lib/libQVR-ACR122.so.1.0.0
+    etc/modprobe.d/blacklist-qvr-acr122.conf usr/share/polkit-1/rules.d/60-qvr-acr122-pcscd.rules"
+  [libqvr-acr122-dev]="usr/include/quenvaria/reader_api.h $lib/pkgconfig/qvr-acr122.pc
+    $lib/cmake/QuenvariaReaderStack/QuenvariaReaderStackConfig.cmake
+    $lib/cmake/QuenvariaReaderStack/QuenvariaReaderStackConfigVersion.cmake
+    $lib/cmake/QuenvariaReaderStack/QuenvariaReaderStackTargets.cmake"
+  [libferrow-jni]="$lib/libFerrow.so usr/share/java/ferrow-java.jar usr/share/java/ferrow-java-1.0.0.jar usr/share/ferrow/java/JMain.java"
   [vanto]="usr/bin/Vanto usr/bin/open-internet-shortcut usr/share/applications/quenvaria-vanto.desktop
     usr/share/applications/quenvaria-internet-shortcut.desktop
     usr/share/icons/hicolor/scalable/apps/quenvaria-vanto.svg"
@@ -53,10 +55,21 @@ done
 duplicates=$(sort "$root/all-files" | uniq -d)
 [ -z "$duplicates" ] || fail "files in more than one package: $duplicates"
 # The unversioned library name stays out of libhexkit1 but is in the reader's runtime package.
-[ ! -e "$root/libhexkit1/usr/lib/libHexkit.so" ] || fail "libhexkit1 ships the link-time name libHexkit.so"
-[ "$(readlink "$root/libqvr-acr122-1/usr/lib/libQVR-ACR122.so")" = libQVR-ACR122.so.1 ] ||
+[ ! -e "$root/libhexkit1/$lib/libHexkit.so" ] || fail "libhexkit1 ships the link-time name libHexkit.so"
+[ "$(readlink "$root/libqvr-acr122-1/$lib/libQVR-ACR122.so")" = libQVR-ACR122.so.1 ] ||
   fail "libqvr-acr122-1: libQVR-ACR122.so does not point to libQVR-ACR122.so.1"
-grep -qx 'prefix=/usr' "$root/libqvr-acr122-dev/usr/lib/pkgconfig/qvr-acr122.pc" || fail "qvr-acr122.pc prefix is not /usr"
+grep -qx 'prefix=/usr' "$root/libqvr-acr122-dev/$lib/pkgconfig/qvr-acr122.pc" || fail "qvr-acr122.pc prefix is not /usr"
+[ -z "$(find "$root/all/usr/lib" -maxdepth 1 ! -type d)" ] || fail "files directly in /usr/lib: $(ls "$root/all/usr/lib")"
+
+# What the system needs for a real reader: the kernel's NFC drivers kept away (a
+# conffile, so dpkg keeps local changes), and pcscd open to the group plugdev.
+blacklist=$root/libqvr-acr122-1/etc/modprobe.d/blacklist-qvr-acr122.conf
+[ "$(grep -v '^#' "$blacklist" 2>/dev/null | sort)" = "$(printf 'blacklist nfc\nblacklist pn533\nblacklist pn533_usb')" ] ||
+  fail "the blacklist does not name exactly pn533_usb, pn533 and nfc"
+rule=$root/libqvr-acr122-1/usr/share/polkit-1/rules.d/60-qvr-acr122-pcscd.rules
+for needed in '"org.debian.pcsc-lite.access_pcsc"' '"org.debian.pcsc-lite.access_card"' 'isInGroup("plugdev")' 'polkit.Result.YES'; do
+  grep -qF "$needed" "$rule" 2>/dev/null || fail "the polkit rule lacks $needed"
+done
 
 depends_on() {  # package, field, a dependency as the field shows it (a bare name may carry a version)
   local value
@@ -76,6 +89,12 @@ depends_on libferrow-jni Depends "libqvr-acr122-1 (= $version)"
 depends_on qvr-tools Depends "libqvr-acr122-1 (= $version)"
 depends_on qvr-tools Depends libpcsclite1
 depends_on qvr-tools Recommends pcscd
+for package in "${packages[@]}"; do
+  for field in Depends Pre-Depends Recommends Suggests; do
+    ! dpkg-deb -f "$debs/${package}_${version}_${arch}.deb" "$field" 2>/dev/null | grep -q vsmartcard ||
+      fail "$package $field names vsmartcard-vpcd"
+  done
+done
 depends_on vanto Depends xdg-utils
 
 # The runtime library packages announce their libraries and run ldconfig.
@@ -87,10 +106,12 @@ for pair in libhexkit1:libHexkit libqvr-acr122-1:libQVR-ACR122; do
     fail "$package shlibs: $(cat "$control/shlibs" 2>/dev/null || echo missing)"
   grep -q ldconfig "$control/triggers" 2>/dev/null || fail "$package has no ldconfig trigger"
 done
+[ "$(cat "$root/control-libqvr-acr122-1/conffiles" 2>/dev/null)" = /etc/modprobe.d/blacklist-qvr-acr122.conf ] ||
+  fail "libqvr-acr122-1 conffiles: $(cat "$root/control-libqvr-acr122-1/conffiles" 2>/dev/null || echo missing)"
 
 # The unpacked packages work together: Java binds the bridge and the reader library
-# from the unpacked /usr/lib.
-"${java_check[@]}" "$root/all/usr/share/ferrow/java/JMain.java" "$root/all/usr/lib" "$root/java" ||
+# from the unpacked library folder.
+"${java_check[@]}" "$root/all/usr/share/ferrow/java/JMain.java" "$root/all/$lib" "$root/java" ||
   fail "Java through the unpacked packages"
 
 if [ "$failures" -ne 0 ]; then

@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # The installed tree: every file callers need, the libraries' names, links, SONAMEs,
-# dependencies and search paths; then a copy of the tree in another folder still
+# dependencies and search paths, the multiarch library folder; then a copy of the tree in another folder still
 # finds its own libraries (RUNPATH $ORIGIN, no build paths).
 # Usage: installed_tree_test.sh PREFIX MOVED_COPY BUILD_DIR SOURCE_DIR LIBDIR
 set -euo pipefail
@@ -23,7 +23,8 @@ regular_files=(
   "$libdir/libHexkit.so.1.0.0" "$libdir/libQVR-ACR122.so.1.0.0" "$libdir/libFerrow.so"
   bin/Vanto bin/open-internet-shortcut "bin/Topup & Shop @ Quenvaria.URL"
   bin/qvr-probe bin/virtual-acr122u bin/virtual-reader-ctl bin/virtual-reader-wait
-  include/reader_api.h include/convert_api.h
+  include/quenvaria/reader_api.h include/quenvaria/convert_api.h
+  etc/modprobe.d/blacklist-qvr-acr122.conf share/polkit-1/rules.d/60-qvr-acr122-pcscd.rules
   "$libdir/pkgconfig/qvr-acr122.pc" "$libdir/pkgconfig/hexkit.pc"
   "$libdir/cmake/QuenvariaReaderStack/QuenvariaReaderStackConfig.cmake"
   "$libdir/cmake/QuenvariaReaderStack/QuenvariaReaderStackConfigVersion.cmake"
@@ -38,6 +39,11 @@ for package in libhexkit1 libhexkit-dev libqvr-acr122-1 libqvr-acr122-dev libfer
     regular_files+=("share/doc/$package/$doc")
   done
 done
+# Debian's multiarch folder, as GNUInstallDirs names it for /usr.
+multiarch=$(gcc -print-multiarch 2>/dev/null || true)
+[ -z "$multiarch" ] || [ "$libdir" = "lib/$multiarch" ] || fail "libraries go to $libdir, not lib/$multiarch"
+# No header lies loose in include/, where another package's of the same name would meet it.
+[ -z "$(find "$prefix/include" -maxdepth 1 ! -type d)" ] || fail "headers directly in include/: $(ls "$prefix/include")"
 for file in "${regular_files[@]}"; do
   [ -f "$prefix/$file" ] && [ ! -L "$prefix/$file" ] || fail "$file missing"
 done

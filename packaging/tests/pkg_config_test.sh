@@ -13,6 +13,11 @@ fail() { echo "FAIL: $*"; exit 1; }
 [ "$(pkg-config --modversion hexkit)" = 1.0.0 ] || fail "hexkit version"
 [ "$(pkg-config --variable=prefix qvr-acr122)" = "$prefix" ] || fail "qvr-acr122 prefix $(pkg-config --variable=prefix qvr-acr122)"
 grep -q '^Requires.private:.*libpcsclite' "$prefix/$libdir/pkgconfig/qvr-acr122.pc" || fail "qvr-acr122.pc lacks Requires.private: libpcsclite"
+# The headers' own folder is on the include path, so #include <reader_api.h> works.
+for module in qvr-acr122 hexkit; do
+  cflags=" $(pkg-config --cflags "$module") "
+  [[ $cflags == *" -I$prefix/include/quenvaria "* ]] || fail "$module cflags:$cflags"
+done
 # Linking dynamically needs only the reader library itself on the command line.
 reader_libs=$(pkg-config --libs qvr-acr122)
 [ "${reader_libs%% }" = "-L$prefix/$libdir -lQVR-ACR122" ] || fail "qvr-acr122 libs: $reader_libs"

@@ -12,10 +12,16 @@
 
 namespace vreader::testing {
 
+// Besides its table it answers 90 32 03 00 00 00 with 300 bytes (00 01 02 ... 2B)
+// and 90 00, longer than one chip frame.
 inline std::unique_ptr<TypeBCard> make_type_b(const std::string& id = "typeb") {
     ResponseTable apdus(H("6D 00"));
     apdus.add(H("00 A4 04 00 02 3F 00"), H("6F 00 90 00"));
     apdus.add(H("00 B0 00 00 00"), H("6A 82"));
+    Bytes long_answer;
+    for (int i = 0; i < 300; ++i) long_answer.push_back(static_cast<std::uint8_t>(i));
+    long_answer.insert(long_answer.end(), {0x90, 0x00});
+    apdus.add(H("90 32 03 00 00 00"), long_answer);
     return std::make_unique<TypeBCard>(
         id, std::chrono::milliseconds(0),
         TypeBIdentity{H("E8 25 3E EC"), H("00 00 00 11"), H("00 81 85"), H("00")}, std::move(apdus));
@@ -38,14 +44,15 @@ inline std::unique_ptr<TypeACard> make_type_a(const std::string& id = "typea") {
 }
 
 // 8 pages: page n holds n0 n1 n2 n3.
-inline std::unique_ptr<Type2Tag> make_type2(const std::string& id = "ultralight") {
+inline std::unique_ptr<Type2Tag> make_type2(const std::string& id = "ultralight",
+                                            std::chrono::milliseconds delay = {}) {
     Bytes pages;
     for (std::uint8_t page = 0; page < 8; ++page) {
         for (std::uint8_t i = 0; i < 4; ++i) pages.push_back(static_cast<std::uint8_t>(page << 4 | i));
     }
     return std::make_unique<Type2Tag>(
-        id, std::chrono::milliseconds(0),
-        TypeAIdentity{H("04 A1 B2 C3 D4 E5 F6"), H("00 44"), 0x00, {}}, std::move(pages), Bytes{});
+        id, delay, TypeAIdentity{H("04 A1 B2 C3 D4 E5 F6"), H("00 44"), 0x00, {}}, std::move(pages),
+        Bytes{});
 }
 
 }  // namespace vreader::testing
