@@ -42,10 +42,11 @@ public:
     std::size_t active_target_count() const { return targets_.size(); }
 
     // The reader firmware's own polling: activates the first card that answers one of
-    // the attempts as target 1 (replacing no target of the host's). Nothing found,
-    // or the host has targets of its own: nothing.
+    // the attempts as target 1, in place of the targets the chip held. Nothing found
+    // (or the field is off): nothing, and the targets stay.
     Card* poll_for_reader(const std::vector<Activation>& attempts);
-    // Forgets every target whose card is this one (the reader saw it leave).
+    // Forgets the target the reader's polling made of this card (the reader saw it
+    // leave).
     void release_targets_of(const Card& card);
     // The card of target 1 while that target still holds (same power session, card
     // in the field); nothing otherwise.
@@ -114,7 +115,7 @@ private:
     bool holds(const ActiveTarget& target) const;
     Bytes transmit_to(ActiveTarget& target, const Bytes& frame);
     Bytes chained(std::uint8_t target_number, Bytes answer);
-    std::optional<Bytes> raw_answer(const Bytes& frame, Modulation modulation);
+    std::optional<std::pair<Card*, Bytes>> raw_answer(const Bytes& frame, Modulation modulation);
     std::optional<Bytes> after_answer_delay(Card& card,
                                             std::optional<std::chrono::microseconds> timeout,
                                             const std::function<std::optional<Bytes>()>& answer);

@@ -117,7 +117,8 @@ Modulation Pn532Chip::framing() const {
 // A raw frame on the air reaches every powered card in the field; the first that
 // answers in the framing the CIU is set to is heard. Where the host keeps the CRC
 // to itself (CIU bit 7 clear) it sends the CRC and receives the card's.
-std::optional<Bytes> Pn532Chip::raw_answer(const Bytes& frame, Modulation modulation) {
+std::optional<std::pair<Card*, Bytes>> Pn532Chip::raw_answer(const Bytes& frame,
+                                                              Modulation modulation) {
     Bytes payload = frame;
     if ((registers_.at(kCiuTxMode) & kCrcEnabled) == 0) {
         auto stripped = strip_rf_crc(frame, modulation);
@@ -130,25 +131,29 @@ std::optional<Bytes> Pn532Chip::raw_answer(const Bytes& frame, Modulation modula
                 const Bytes crc = rf_crc(*answer, modulation);
                 answer->insert(answer->end(), crc.begin(), crc.end());
             }
-            return answer;
+            return std::make_pair(card, std::move(*answer));
         }
     }
     return std::nullopt;
 }
 
 // D4 42 data -> D5 43 Status data: the data goes raw on the air, whatever targets the
-// chip holds. Only a card that speaks that frame in its present state answers; with
-// none the chip waits its retry timeout.
+// chip holds. Only a card that speaks that frame in its present state answers, in
+// its own time; with none, or a card slower than the retry timeout, the chip
+// reports the timeout once that has passed.
 Pn532Chip::Answer Pn532Chip::in_communicate_thru(const Bytes& parameters) {
     if (parameters.empty()) return std::nullopt;
     const auto timeout = retry_timeout();
     const bool on_air = rf_field_on_ && !faults_.exchange_timeout;
-    const auto answer = on_air ? raw_answer(parameters, framing()) : std::nullopt;
-    if (!answer) {
+    auto heard = on_air ? raw_answer(parameters, framing()) : std::nullopt;
+    if (!heard) {
         if (timeout) pass(*timeout);
         return Bytes{kTimeout};
     }
-    return join({Bytes{kSuccess}, *answer});
+    auto& [card, answer] = *heard;
+    const auto delayed = after_answer_delay(*card, timeout, [&answer] { return std::optional(answer); });
+    if (!delayed) return Bytes{kTimeout};
+    return join({Bytes{kSuccess}, *delayed});
 }
 
 // D4 44 Tg -> D5 45 Status. The card is halted; the target stays listed and the next
@@ -191,12 +196,17 @@ Pn532Chip::Answer Pn532Chip::in_psl(const Bytes& parameters) {
     return Bytes{kSuccess};
 }
 
+// The firmware's poll replaces the chip's targets, as any poll does, once it has
+// found a card; finding none, it leaves them.
 Card* Pn532Chip::poll_for_reader(const std::vector<Activation>& attempts) {
-    if (!targets_.empty() || !rf_field_on_) return nullptr;
+    if (!rf_field_on_) return nullptr;
     for (const Activation& activation : attempts) {
+        select_modulation(activation.modulation);
         for (Card* card : field_.cards()) {
             if (!card->activate(activation)) continue;
             const std::uint8_t rate = bit_rate_of(activation.modulation);
+            targets_.clear();
+            more_.reset();
             targets_.push_back({1, card, activation, card->power_session(), rate, rate, true, false});
             return card;
         }
@@ -204,8 +214,10 @@ Card* Pn532Chip::poll_for_reader(const std::vector<Activation>& attempts) {
     return nullptr;
 }
 
+// Targets the host made of the card stay until the host polls or releases them:
+// the chip cannot know the card left, and exchanges with them time out.
 void Pn532Chip::release_targets_of(const Card& card) {
-    std::erase_if(targets_, [&card](const ActiveTarget& t) { return t.card == &card; });
+    std::erase_if(targets_, [&card](const ActiveTarget& t) { return t.by_reader && t.card == &card; });
 }
 
 Card* Pn532Chip::first_target_card() const {
