@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <ostream>
 #include <string>
 #include <utility>
@@ -41,6 +42,18 @@ inline void expectWire(const std::vector<Sent>& expected) {
         EXPECT_TRUE(actual[i].t0Pci) << "transmit " << i << " without SCARD_PCI_T0";
         EXPECT_TRUE(actual[i].noReceivePci) << "transmit " << i;
     }
+}
+
+// Sets (or, with nullptr, removes) an environment variable of this process.
+inline void setEnvironment(const char* name, const char* value) {
+#ifdef _WIN32
+    _putenv_s(name, value != nullptr ? value : "");
+#else
+    if (value != nullptr)
+        setenv(name, value, 1);
+    else
+        unsetenv(name);
+#endif
 }
 
 inline void expectNothingSent() { EXPECT_TRUE(pcsc_double::transmits().empty()); }

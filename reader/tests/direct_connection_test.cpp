@@ -1,0 +1,344 @@
+// The direct connection: with no card in the field the CCID driver refuses a shared
+// connect, so the library connects directly to the reader and sends every command
+// through the CCID escape. Callers must see exactly what a card connection gives
+// them for the same answer of the reader.
+#include <array>
+#include <functional>
+
+#include "reader_api.h"
+#include "wire_test_support.h"
+
+namespace {
+
+using namespace wire;
+using pcsc_double::Call;
+
+constexpr SCARDHANDLE kCardHandle = 0x1A2B;
+constexpr SCARDHANDLE kDirectHandle = 0x3C4D;
+constexpr std::uint8_t kUntouched = 0xEE;
+
+#ifdef _WIN32
+constexpr DWORD kEscapeCode = SCARD_CTL_CODE(3500);
+#else
+constexpr DWORD kEscapeCode = 0x42000DAC;  // pcsc-lite's SCARD_CTL_CODE(3500)
+#endif
+
+// The field is empty: the shared connect is refused as the CCID driver refuses it,
+// the direct one succeeds without a protocol.
+std::int32_t connectWithEmptyField(LONG refusal = SCARD_E_NO_SMARTCARD) {
+    pcsc_double::connectInMode(SCARD_SHARE_SHARED, refusal);
+    pcsc_double::connectInMode(SCARD_SHARE_DIRECT, SCARD_S_SUCCESS, kDirectHandle, 0);
+    return oConnectPCSCReader();
+}
+
+// ---- Connecting ---------------------------------------------------------------------
+
+class DirectFallback : public WireTest, public ::testing::WithParamInterface<LONG> {};
+
+TEST_P(DirectFallback, ConnectsDirectlyWithoutProtocolAndSendsNothing) {
+    pcsc_double::setReaders({"ACS ACR122U PICC Interface 00 00", "Other 00 01"});
+    EXPECT_EQ(connectWithEmptyField(GetParam()), static_cast<std::int32_t>(kDirectHandle));
+    const auto& connects = pcsc_double::connects();
+    ASSERT_EQ(connects.size(), 2u);
+    EXPECT_EQ(connects[0].shareMode, static_cast<DWORD>(SCARD_SHARE_SHARED));
+    EXPECT_EQ(connects[1].reader, "ACS ACR122U PICC Interface 00 00");
+    EXPECT_EQ(connects[1].shareMode, static_cast<DWORD>(SCARD_SHARE_DIRECT));
+    EXPECT_EQ(connects[1].preferredProtocols, 0u);
+    EXPECT_TRUE(pcsc_double::transmits().empty());
+    EXPECT_TRUE(pcsc_double::controls().empty());
+    EXPECT_EQ(pcsc_double::openContexts(), 1) << "the connection keeps its context";
+    EXPECT_EQ(oDisconnectPCSCReader(static_cast<std::int32_t>(kDirectHandle)), 0x9000);
+}
+
+INSTANTIATE_TEST_SUITE_P(EmptyField, DirectFallback,
+                         ::testing::Values(SCARD_E_NO_SMARTCARD, SCARD_W_REMOVED_CARD));
+
+class NoFallback : public WireTest, public ::testing::WithParamInterface<LONG> {};
+
+TEST_P(NoFallback, OtherRefusalsGiveZeroAfterOneConnect) {
+    EXPECT_EQ(connectWithEmptyField(GetParam()), 0);
+    EXPECT_EQ(pcsc_double::connects().size(), 1u);
+    EXPECT_EQ(pcsc_double::openContexts(), 0);
+    EXPECT_TRUE(pcsc_double::disconnected().empty());
+}
+
+INSTANTIATE_TEST_SUITE_P(OtherCodes, NoFallback,
+                         ::testing::Values(SCARD_E_SHARING_VIOLATION, SCARD_E_NO_READERS_AVAILABLE,
+                                           SCARD_E_UNKNOWN_READER, SCARD_E_READER_UNAVAILABLE,
+                                           SCARD_W_UNRESPONSIVE_CARD));
+
+TEST_F(WireTest, RefusedDirectConnectGivesZeroAndReleasesTheContext) {
+    pcsc_double::connectInMode(SCARD_SHARE_SHARED, SCARD_E_NO_SMARTCARD);
+    pcsc_double::connectInMode(SCARD_SHARE_DIRECT, SCARD_E_SHARING_VIOLATION);
+    EXPECT_EQ(oConnectPCSCReader(), 0);
+    EXPECT_EQ(pcsc_double::connects().size(), 2u);
+    EXPECT_EQ(pcsc_double::openContexts(), 0);
+    EXPECT_TRUE(pcsc_double::disconnected().empty());
+}
+
+TEST_F(WireTest, DirectHandleWiderThan32BitsIsDisconnectedAndRefused) {
+    if (sizeof(SCARDHANDLE) <= sizeof(std::int32_t)) GTEST_SKIP() << "handles are 32 bits wide here";
+    const auto wide = static_cast<SCARDHANDLE>(0x1'0000'0001LL);
+    pcsc_double::connectInMode(SCARD_SHARE_SHARED, SCARD_W_REMOVED_CARD);
+    pcsc_double::connectInMode(SCARD_SHARE_DIRECT, SCARD_S_SUCCESS, wide, 0);
+    EXPECT_EQ(oConnectPCSCReader(), 0);
+    EXPECT_EQ(pcsc_double::disconnected(), std::vector<SCARDHANDLE>{wide});
+    EXPECT_EQ(pcsc_double::openContexts(), 0);
+}
+
+TEST_F(WireTest, DisconnectOfADirectHandleForgetsThatItWasDirect) {
+    const std::int32_t card = connectWithEmptyField();
+    EXPECT_EQ(oDisconnectPCSCReader(card), 0x9000);
+    EXPECT_EQ(pcsc_double::disconnected(), std::vector<SCARDHANDLE>{kDirectHandle});
+    EXPECT_EQ(pcsc_double::dispositions(), std::vector<DWORD>{SCARD_UNPOWER_CARD});
+    EXPECT_EQ(pcsc_double::openContexts(), 0);
+
+    // The platform may hand out the same value for a card connection later.
+    pcsc_double::connectInMode(SCARD_SHARE_SHARED, SCARD_S_SUCCESS, kDirectHandle, SCARD_PROTOCOL_T0);
+    ASSERT_EQ(oConnectPCSCReader(), card);
+    answer("90 00");
+    std::array<std::uint8_t, 251> reply{};
+    std::int32_t length = 0;
+    EXPECT_EQ(oFirmwareVer(card, reply.data(), &length), 0x9000);
+    EXPECT_EQ(pcsc_double::transmits().size(), 1u);
+    EXPECT_TRUE(pcsc_double::controls().empty());
+    EXPECT_EQ(oDisconnectPCSCReader(card), 0x9000);
+}
+
+// ---- The escape on the wire ---------------------------------------------------------
+
+TEST_F(WireTest, CommandsGoThroughTheEscapeIntoTheWholeEngineBuffer) {
+    const std::int32_t card = connectWithEmptyField();
+    pcsc_double::replyWith(hex("D5 03 32 01 06 07 90 00"));
+    std::array<std::uint8_t, 251> reply{};
+    std::int32_t length = 0;
+    EXPECT_EQ(oFirmwareVer(card, reply.data(), &length), 0x9000);
+    EXPECT_EQ(hexPrefix(reply.data(), static_cast<std::size_t>(length)), "D5 03 32 01 06 07");
+    ASSERT_EQ(pcsc_double::controls().size(), 1u) << "one escape, no GET RESPONSE";
+    const pcsc_double::Control& sent = pcsc_double::controls()[0];
+    EXPECT_EQ(sent.card, kDirectHandle);
+    EXPECT_EQ(sent.code, kEscapeCode);
+    EXPECT_EQ(hexOf(sent.sent), "FF 00 00 00 02 D4 02");
+    EXPECT_EQ(sent.capacity, 1000u);
+    EXPECT_TRUE(pcsc_double::transmits().empty());
+    oDisconnectPCSCReader(card);
+}
+
+TEST_F(WireTest, RefusedOrShortEscapeIsATransportFailure) {
+    const std::int32_t card = connectWithEmptyField();
+    std::array<std::uint8_t, 251> reply{};
+    reply.fill(kUntouched);
+    std::int32_t length = 5;
+    std::uint8_t found = 0x77;
+    const Bytes command = hex("00 B0 00 00 02");
+
+    // The CCID driver refuses the escape unless its option allows it.
+    pcsc_double::failNext(Call::Control, SCARD_E_UNSUPPORTED_FEATURE);
+    EXPECT_EQ(oFirmwareVer(card, reply.data(), &length), 0x7000);
+    EXPECT_EQ(length, 0);
+    pcsc_double::failNext(Call::Control, SCARD_E_UNSUPPORTED_FEATURE);
+    EXPECT_EQ(oPollingTags(card, reply.data(), &length, &found, "01"), 0x7000);
+    EXPECT_EQ(found, 0x77);
+    pcsc_double::failNext(Call::Control, SCARD_E_UNSUPPORTED_FEATURE);
+    EXPECT_EQ(oSendTo(card, 10, command.data(), 5, reply.data(), 100, &length), 0);
+    // An answer without a whole status word.
+    pcsc_double::replyWith(hex("90"));
+    EXPECT_EQ(oSendTo(card, 11, command.data(), 5, reply.data(), 1000, &length), 0x7000);
+    pcsc_double::replyWith(hex("90"));
+    EXPECT_EQ(oSendTo(card, 10, command.data(), 5, reply.data(), 100, &length), 0);
+    EXPECT_EQ(reply[0], kUntouched);
+    oDisconnectPCSCReader(card);
+}
+
+TEST_F(WireTest, RawExchangeDeliversTheWholeAnswerWithinTheCallersCapacity) {
+    const std::int32_t card = connectWithEmptyField();
+    const Bytes command = hex("FF CA 00 00 00");
+    std::array<std::uint8_t, 16> reply{};
+    reply.fill(kUntouched);
+    std::int32_t length = 5;
+    pcsc_double::replyWith(hex("04 A1 B2 C3 90 00"));
+    EXPECT_EQ(oSendTo(card, 10, command.data(), 5, reply.data(), 6, &length), 6);
+    EXPECT_EQ(hexPrefix(reply.data(), 7), "04 A1 B2 C3 90 00 EE");
+    EXPECT_EQ(length, 0);
+    reply.fill(kUntouched);
+    pcsc_double::replyWith(hex("04 A1 B2 C3 90 00"));
+    EXPECT_EQ(oSendTo(card, 10, command.data(), 5, reply.data(), 5, &length), 0);
+    EXPECT_EQ(reply[0], kUntouched);
+    EXPECT_EQ(pcsc_double::controls().back().capacity, 1000u);
+    oDisconnectPCSCReader(card);
+}
+
+TEST_F(WireTest, LongWholeAnswerStillDeliversAtMost251Bytes) {
+    const std::int32_t card = connectWithEmptyField();
+    Bytes whole = hex("D5 41 00");
+    whole.resize(600, 0x5A);
+    whole.push_back(0x90);
+    whole.push_back(0x00);
+    pcsc_double::replyWith(whole);
+    const Bytes command = hex("00 B0 00 00 00");
+    std::array<std::uint8_t, 300> reply{};
+    reply.fill(kUntouched);
+    std::int32_t length = 0;
+    EXPECT_EQ(oSendTo(card, 12, command.data(), 5, reply.data(), 4, &length), 0x9000);
+    EXPECT_EQ(length, 251);
+    EXPECT_EQ(reply[251], kUntouched);
+    oDisconnectPCSCReader(card);
+}
+
+// ---- Every export: the same result from either connection --------------------------
+
+struct Outcome {
+    std::int32_t result = 0;
+    std::int32_t length = -9;
+    std::uint8_t found = 0x77;
+    std::array<std::uint8_t, 300> reply;
+    Outcome() { reply.fill(kUntouched); }
+};
+
+const Bytes kApdu = hex("00 B0 00 00 10");
+
+struct ExportCase {
+    const char* name;
+    std::function<std::int32_t(std::int32_t card, Outcome&)> call;
+    std::string answer;  // the reader's answer, status word included
+};
+PRINTS_AS_ITS_NAME(ExportCase)
+
+Outcome callOnCardConnection(const ExportCase& c, bool pending) {
+    pcsc_double::reset();
+    pcsc_double::setConnectResult(kCardHandle, SCARD_PROTOCOL_T0);
+    const std::int32_t card = oConnectPCSCReader();
+    // Under T=0 the reader announces its answer with 61 Le and GET RESPONSE fetches it.
+    if (pending) answer("61 " + hexOf({static_cast<std::uint8_t>(hex(c.answer).size())}));
+    answer(c.answer);
+    Outcome outcome;
+    outcome.result = c.call(card, outcome);
+    EXPECT_EQ(pcsc_double::transmits().size(), pending ? 2u : 1u) << "the answer was fetched";
+    oDisconnectPCSCReader(card);
+    return outcome;
+}
+
+Outcome callOnDirectConnection(const ExportCase& c) {
+    pcsc_double::reset();
+    const std::int32_t card = connectWithEmptyField();
+    answer(c.answer);
+    Outcome outcome;
+    outcome.result = c.call(card, outcome);
+    EXPECT_TRUE(pcsc_double::transmits().empty());
+    EXPECT_EQ(pcsc_double::controls().size(), 1u);
+    oDisconnectPCSCReader(card);
+    return outcome;
+}
+
+void expectSameOutcome(const Outcome& card, const Outcome& direct) {
+    EXPECT_EQ(direct.result, card.result);
+    EXPECT_EQ(direct.length, card.length);
+    EXPECT_EQ(direct.found, card.found);
+    EXPECT_EQ(hexOf(Bytes(direct.reply.begin(), direct.reply.end())),
+              hexOf(Bytes(card.reply.begin(), card.reply.end())));
+}
+
+class EveryExport : public WireTest, public ::testing::WithParamInterface<ExportCase> {};
+
+TEST_P(EveryExport, WholeAnswerThroughTheEscapeEqualsTheFetchedAnswer) {
+    const Outcome card = callOnCardConnection(GetParam(), true);
+    const Outcome direct = callOnDirectConnection(GetParam());
+    expectSameOutcome(card, direct);
+}
+
+TEST_P(EveryExport, BareStatusWordEqualsTheDirectAnswer) {
+    ExportCase bare = GetParam();
+    bare.answer = "6A 81";
+    const Outcome card = callOnCardConnection(bare, false);
+    const Outcome direct = callOnDirectConnection(bare);
+    expectSameOutcome(card, direct);
+}
+
+std::string repeated(const std::string& text, int times) {
+    std::string result;
+    for (int i = 0; i < times; ++i) result += text;
+    return result;
+}
+
+const std::string kFelicaPoll = "D5 4B 01 01 14 01 01 02 03 04 05 06 07 08 F1 F2 F3 F4 F5 F6 F7 F8 AA BB 90 00";
+const std::string kTypeBPoll = "D5 4B 01 01 50 E8 25 3E EC 00 00 00 11 00 81 85 01 00 90 00";
+const std::string kAutoPoll = "D5 61 01 23 0F 01 50 E8 25 3E EC 00 00 00 11 00 81 85 01 00 90 00";
+
+INSTANTIATE_TEST_SUITE_P(
+    Exports, EveryExport,
+    ::testing::Values(
+        ExportCase{"FirmwareVer", [](std::int32_t k, Outcome& o) { return oFirmwareVer(k, o.reply.data(), &o.length); },
+                   "D5 03 32 01 06 07 90 00"},
+        ExportCase{"DeSelectTag", [](std::int32_t k, Outcome& o) { return oDeSelectTag(k, o.reply.data(), &o.length); },
+                   "D5 45 01 90 00"},
+        ExportCase{"TurnOffAntennaPower",
+                   [](std::int32_t k, Outcome& o) { return oTurnOffAntennaPower(k, o.reply.data(), &o.length); },
+                   "D5 33 90 00"},
+        ExportCase{"ConfigureReader",
+                   [](std::int32_t k, Outcome& o) { return oConfigureReader(k, o.reply.data(), &o.length); },
+                   "D5 33 90 00"},
+        ExportCase{"SetRetryTimeToOne",
+                   [](std::int32_t k, Outcome& o) { return oSetRetryTimeToOne(k, o.reply.data(), &o.length); },
+                   "D5 33 63 00"},
+        ExportCase{"ChangeBaudRate",
+                   [](std::int32_t k, Outcome& o) { return oChangeBaudRate(k, o.reply.data(), &o.length, 1); },
+                   "D5 4F 00 90 00"},
+        ExportCase{"PollTypeB",
+                   [](std::int32_t k, Outcome& o) { return oPollISO14443_TypeBTag(k, o.reply.data(), &o.length); },
+                   kTypeBPoll},
+        ExportCase{"PollTypeBNoTarget",
+                   [](std::int32_t k, Outcome& o) { return oPollISO14443_TypeBTag(k, o.reply.data(), &o.length); },
+                   "D5 4B 00 90 00"},
+        ExportCase{"PollFeliCa",
+                   [](std::int32_t k, Outcome& o) { return oPollISO18092_TypeCTag(k, o.reply.data(), &o.length); },
+                   kFelicaPoll},
+        ExportCase{"PollFeliCaNoTarget",
+                   [](std::int32_t k, Outcome& o) { return oPollISO18092_TypeCTag(k, o.reply.data(), &o.length); },
+                   "D5 4B 00 90 00"},
+        ExportCase{"PollingTags",
+                   [](std::int32_t k, Outcome& o) { return oPollingTags(k, o.reply.data(), &o.length, &o.found, "01"); },
+                   kAutoPoll},
+        ExportCase{"PollingTagsNothing",
+                   [](std::int32_t k, Outcome& o) { return oPollingTags(k, o.reply.data(), &o.length, &o.found, "01"); },
+                   "D5 61 00 90 00"},
+        ExportCase{"PollThisTag",
+                   [](std::int32_t k, Outcome& o) {
+                       return oPollThisTag(k, o.reply.data(), &o.length, "23", &o.found, "02");
+                   },
+                   kAutoPoll},
+        ExportCase{"SendToRaw",
+                   [](std::int32_t k, Outcome& o) {
+                       return oSendTo(k, 10, kApdu.data(), 5, o.reply.data(), 1000, &o.length);
+                   },
+                   "01 02 03 04 90 00"},
+        ExportCase{"SendToCardData",
+                   [](std::int32_t k, Outcome& o) {
+                       return oSendTo(k, 11, kApdu.data(), 5, o.reply.data(), 1000, &o.length);
+                   },
+                   "D5 41 00 AA BB 6A 82 90 00"},
+        ExportCase{"SendToCardDataChipError",
+                   [](std::int32_t k, Outcome& o) {
+                       return oSendTo(k, 11, kApdu.data(), 5, o.reply.data(), 1000, &o.length);
+                   },
+                   "D5 41 01 90 00"},
+        ExportCase{"SendToCardAnswer",
+                   [](std::int32_t k, Outcome& o) {
+                       return oSendTo(k, 12, kApdu.data(), 5, o.reply.data(), 1000, &o.length);
+                   },
+                   "D5 41 00 AA BB 6A 82 90 00"},
+        ExportCase{"SendToCardAnswerThreeBytes",
+                   [](std::int32_t k, Outcome& o) {
+                       return oSendTo(k, 11, kApdu.data(), 5, o.reply.data(), 1000, &o.length);
+                   },
+                   "41 90 00"},
+        ExportCase{"RequestResponseTypeB",
+                   [](std::int32_t k, Outcome& o) { return oRequestResponseTypeB(k, o.reply.data(), &o.length); },
+                   "D5 41 00 " + repeated("5A ", 95) + "90 00 90 00"},
+        ExportCase{"RequestResponseTypeC",
+                   [](std::int32_t k, Outcome& o) {
+                       return oRequestResponseTypeC(k, "0102030405060708", o.reply.data(), &o.length);
+                   },
+                   "D5 41 00 0B 05 01 02 03 04 05 06 07 08 03 90 00"}),
+    [](const auto& testCase) { return std::string(testCase.param.name); });
+
+}  // namespace
