@@ -44,6 +44,36 @@ TEST(TypeACard, Iso14443_4CardReportsAtsAndPassesApdus) {
     EXPECT_EQ(card->answer(H("00 CA 00 00 00")), H("6A 82"));
 }
 
+// ISO/IEC 14443-3 cascade levels: 88 before every level but the last.
+TEST(TypeACard, CascadedUidHasTheCascadeTagBeforeEachLevelButTheLast) {
+    EXPECT_EQ(cascaded_uid(H("08 12 34 56")), H("08 12 34 56"));
+    EXPECT_EQ(cascaded_uid(H("04 A1 B2 C3 D4 E5 F6")), H("88 04 A1 B2 C3 D4 E5 F6"));
+    EXPECT_EQ(cascaded_uid(H("01 02 03 04 05 06 07 08 09 0A")),
+              H("88 01 02 03 88 04 05 06 07 08 09 0A"));
+}
+
+TEST(TypeACard, AtsGivesHistoricalBytesAndFrameWaitingTime) {
+    const TypeACard card("a", {}, TypeAIdentity{H("08 12 34 56"), H("00 04"), 0x20,
+                                                H("0B 78 80 A1 02 4A 43 4F 50 33 31")},
+                         ResponseTable{});
+    EXPECT_EQ(card.historical_bytes(), H("4A 43 4F 50 33 31"));
+    EXPECT_EQ(card.frame_waiting_integer(), 0x0A);
+}
+
+// ISO/IEC 14443-4 7.1.1: blocks with a NAD the card does not support, or another
+// CID, are ignored; S(DESELECT) halts the card.
+TEST(TypeBCard, IsoDepBlocksOnlyAsTheCardSupportsThem) {
+    const auto card = make_type_b();  // protocol info 85: CID yes, NAD no
+    ASSERT_TRUE(card->activate(kTypeB));
+    EXPECT_EQ(card->answer_raw(H("03 00 B0 00 00 00"), Modulation::TypeB106), H("03 6A 82"));
+    EXPECT_EQ(card->answer_raw(H("0A 00 00 B0 00 00 00"), Modulation::TypeB106), H("0A 00 6A 82"));
+    EXPECT_EQ(card->answer_raw(H("0A 01 00 B0 00 00 00"), Modulation::TypeB106), std::nullopt);
+    EXPECT_EQ(card->answer_raw(H("06 00 00 B0 00 00 00"), Modulation::TypeB106), std::nullopt);
+    EXPECT_EQ(card->answer_raw(H("C2"), Modulation::TypeB106), H("C2"));
+    EXPECT_EQ(card->state(), CardState::Idle);
+    EXPECT_EQ(card->answer_raw(H("02 00 B0 00 00 00"), Modulation::TypeB106), std::nullopt);
+}
+
 TEST(Type2Tag, IsTypeAWithoutIso14443_4) {
     const auto tag = make_type2();
     EXPECT_EQ(tag->target_data(kTypeA), H("00 44 00 07 04 A1 B2 C3 D4 E5 F6"));

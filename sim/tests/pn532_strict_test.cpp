@@ -75,6 +75,8 @@ TEST_F(Pn532StrictTest, SlowCardTimesOutAfterTheRetryTimeout) {
     ASSERT_EQ(run(kListTypeA).substr(0, 8), "D5 4B 01");
     EXPECT_EQ(run("D4 40 01 30 00"), "D5 41 01");
     EXPECT_EQ(clock.waited, kDefaultRetryTimeout);
+    EXPECT_EQ(run("D4 42 30 00"), "D5 43 01");
+    EXPECT_EQ(clock.waited, 2 * kDefaultRetryTimeout);
     run("D4 32 02 00 0B 0B");  // 102.4 ms
     clock.waited = {};
     EXPECT_EQ(run("D4 40 01 30 00").substr(0, 8), "D5 41 00");

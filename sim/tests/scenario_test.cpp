@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <fstream>
 
 #include "felica_card.h"
 #include "scenario.h"
@@ -97,6 +98,32 @@ TEST(Scenario, BrokenScenariosAreRefusedWithAReason) {
                 << text << " -> " << e.what();
         }
     }
+}
+
+TEST(Scenario, TimeScaleIsReadAndKeptWithinReason) {
+    EXPECT_EQ(parse_scenario(R"({"time_scale": 0.01})").time_scale, 0.01);
+    EXPECT_EQ(parse_scenario("{}").time_scale, 1.0);
+    for (const char* text : {R"({"time_scale": 0})", R"({"time_scale": 2})", R"({"time_scale": "fast"})"}) {
+        EXPECT_THROW(parse_scenario(text), ScenarioError) << text;
+    }
+}
+
+// ISO/IEC 14443-3 knows UIDs of 4, 7 and 10 bytes: another length is refused with
+// the file and the card named.
+TEST(Scenario, UidOfAnotherLengthIsRefusedNamingFileAndCard) {
+    const auto path = std::filesystem::temp_directory_path() / "uid-length-scenario.json";
+    std::ofstream(path) << R"({"cards": [{"id": "odd", "type": "type2", "uid": "01 02 03 04 05",
+                                          "pages": "00 00 00 00"}]})";
+    try {
+        load_scenario_file(path);
+        ADD_FAILURE() << "a 5-byte UID was accepted";
+    } catch (const ScenarioError& e) {
+        const std::string message = e.what();
+        EXPECT_NE(message.find(path.string()), std::string::npos) << message;
+        EXPECT_NE(message.find("\"odd\""), std::string::npos) << message;
+        EXPECT_NE(message.find("4, 7 or 10"), std::string::npos) << message;
+    }
+    std::filesystem::remove(path);
 }
 
 TEST(Scenario, MissingFileNamesThePath) {
