@@ -83,7 +83,8 @@ std::string status(const Words&, VirtualReader& device) {
     return std::string("ok attached=") + (device.attached ? "yes" : "no") +
            " presence=" + (device.presence() == Presence::Always ? "always" : "tag") +
            " rf=" + (device.chip().rf_field_on() ? "on" : "off") +
-           " field=" + list_ids(device.field().cards()) + " cards=" + list_ids(all);
+           " field=" + list_ids(device.field().cards()) + " cards=" + list_ids(all) +
+           " card=" + (device.card_state().present ? "yes" : "no");
 }
 
 std::string stats(const Words& words, VirtualReader& device) {

@@ -8,9 +8,10 @@
 //   fault vanish-after-poll    the next card found leaves the field right after the poll
 //   fault slow <ms>            every answer is held back <ms> milliseconds
 //   fault clear                no more faults
-//   drop                       the reader disappears (vpcd connection closed)
+//   drop                       the reader disappears (its driver socket closes)
 //   attach                     the reader comes back
-//   status                     one line: attached, presence, rf, field, cards
+//   status                     one line: attached, presence, rf, field, cards, and
+//                              whether PC/SC is to see a card
 //   stats [reset]              commands handled and time spent per command
 //   quit                       end the program
 #ifndef VREADER_CONTROL_COMMANDS_H

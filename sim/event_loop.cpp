@@ -9,14 +9,11 @@
 
 #include "control_commands.h"
 #include "line_reader.h"
-#include "vpcd_protocol.h"
+#include "link_answers.h"
 
 namespace vreader {
 
 namespace {
-
-// How often to retry vpcd while it does not listen yet.
-constexpr int kReconnectMilliseconds = 20;
 
 volatile std::sig_atomic_t stop_signal = 0;
 
@@ -32,72 +29,102 @@ void catch_stop_signals() {
     std::signal(SIGPIPE, SIG_IGN);
 }
 
-void keep_connection_as_wanted(VirtualReader& device, VpcdLink& link) {
-    const bool wanted = device.wants_connection();
-    if (link.connected() && !wanted) {
-        link.close();
-        device.reader().drop_pending();
-    } else if (!link.connected() && wanted) {
-        link.try_connect();
-    }
-    device.attached = link.connected();
+void trace(const char* direction, const link::Message& message) {
+    std::fprintf(stderr, "virtual-acr122u: %s %02X %s\n", direction, static_cast<unsigned>(message.type),
+                 to_hex(message.payload).c_str());
 }
 
-void trace(const char* direction, const Bytes& bytes) {
-    std::fprintf(stderr, "virtual-acr122u: %s %s\n", direction, to_hex(bytes).c_str());
-}
+// Control commands from stdin and the control socket, served both by the main loop
+// and while the chip lets reader time pass.
+class CommandSources {
+public:
+    CommandSources(VirtualReader& device, ControlSocket* control, bool read_stdin)
+        : device_(device), control_(control), stdin_open_(read_stdin) {}
 
-void serve_vpcd(VirtualReader& device, VpcdLink& link, bool verbose) {
-    const auto message = link.receive();
-    if (!message) {
-        if (verbose) std::fprintf(stderr, "virtual-acr122u: vpcd closed the connection\n");
-        device.reader().drop_pending();
-        return;
+    void watch(std::vector<pollfd>& watched) const {
+        if (stdin_open_) watched.push_back({STDIN_FILENO, POLLIN, 0});
+        if (control_) control_->watch(watched);
     }
-    if (verbose) trace(">", *message);
-    const auto answer = answer_vpcd_message(*message, device);
-    if (!answer) return;
-    if (verbose) trace("<", *answer);
-    link.send(*answer);
-}
 
-// False once stdin has ended.
-bool serve_stdin(VirtualReader& device, LineReader& lines) {
-    const bool open = lines.fill_from(STDIN_FILENO);
-    while (auto line = lines.next_line()) {
-        std::cout << run_control_command(*line, device) << std::endl;
+    // Runs what has arrived; true when the field changed.
+    bool serve(const std::vector<pollfd>& watched) {
+        const std::vector<Card*> before = device_.field().cards();
+        const bool unplugged_before = device_.unplugged;
+        for (const pollfd& p : watched) {
+            if (p.fd == STDIN_FILENO && p.revents != 0 && stdin_open_) serve_stdin();
+        }
+        if (control_) control_->serve(watched, [this](std::string_view line) { return run(line); });
+        return device_.field().cards() != before || device_.unplugged != unplugged_before;
     }
-    return open;
-}
+
+private:
+    std::string run(std::string_view line) { return run_control_command(line, device_); }
+
+    void serve_stdin() {
+        stdin_open_ = stdin_lines_.fill_from(STDIN_FILENO);
+        while (auto line = stdin_lines_.next_line()) std::cout << run(*line) << std::endl;
+    }
+
+    VirtualReader& device_;
+    ControlSocket* control_;
+    bool stdin_open_;
+    LineReader stdin_lines_;
+};
+
+// Reader time as the event loop lets it pass: control commands keep being served
+// (so a test can put a card in while the chip waits for one), and the wait ends
+// early when the field changed. The driver waits for its answer meanwhile.
+class LoopClock final : public ReaderClock {
+public:
+    explicit LoopClock(CommandSources& sources) : sources_(sources) {}
+
+    bool wait(std::chrono::microseconds duration) override {
+        const auto deadline = std::chrono::steady_clock::now() + duration;
+        while (stop_signal == 0) {
+            const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+            if (left.count() <= 0) return false;
+            std::vector<pollfd> watched;
+            sources_.watch(watched);
+            if (::poll(watched.data(), watched.size(), static_cast<int>(left.count())) > 0 &&
+                sources_.serve(watched)) {
+                return true;
+            }
+        }
+        return false;
+    }
+
+private:
+    CommandSources& sources_;
+};
 
 }  // namespace
 
-void run_event_loop(VirtualReader& device, VpcdLink& link, ControlSocket* control,
+void run_event_loop(VirtualReader& device, PcscdLink& link, ControlSocket* control,
                     const LoopSettings& settings) {
     catch_stop_signals();
-    bool stdin_open = settings.read_stdin;
-    LineReader stdin_lines;
-    const auto run_command = [&device](std::string_view line) {
-        return run_control_command(line, device);
+    CommandSources sources(device, control, settings.read_stdin);
+    LoopClock clock(sources);
+    device.clock().use(&clock);
+    const auto answer = [&device, &settings](const link::Message& request) {
+        if (settings.verbose) trace(">", request);
+        link::Message reply = answer_driver_request(request, device);
+        if (is_reader_command(request)) device.after_change();
+        if (settings.verbose) trace("<", reply);
+        return reply;
     };
     while (!device.quit_requested && stop_signal == 0) {
-        keep_connection_as_wanted(device, link);
+        link.listen(!device.unplugged);
+        link.publish(device.card_state());
+        device.attached = link.connected();
         std::vector<pollfd> watched;
-        if (link.connected()) watched.push_back({link.descriptor(), POLLIN, 0});
-        if (stdin_open) watched.push_back({STDIN_FILENO, POLLIN, 0});
-        if (control) control->watch(watched);
-        const bool waiting_for_vpcd = !link.connected() && device.wants_connection();
-        const int timeout = waiting_for_vpcd ? kReconnectMilliseconds : -1;
-        if (::poll(watched.data(), watched.size(), timeout) <= 0) continue;
-
-        for (const pollfd& p : watched) {
-            if (p.revents == 0) continue;
-            if (p.fd == link.descriptor() && link.connected()) serve_vpcd(device, link, settings.verbose);
-            if (p.fd == STDIN_FILENO && stdin_open) stdin_open = serve_stdin(device, stdin_lines);
-        }
-        if (control) control->serve(watched, run_command);
+        link.watch(watched);
+        sources.watch(watched);
+        if (::poll(watched.data(), watched.size(), -1) <= 0) continue;
+        link.serve(watched, answer);
+        if (sources.serve(watched)) device.after_change();
     }
-    link.close();
+    device.clock().use(nullptr);
+    link.listen(false);
 }
 
 }  // namespace vreader

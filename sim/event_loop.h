@@ -1,11 +1,12 @@
-// The program's one thread: waits on vpcd, the control socket and stdin, answers
-// what arrives, and keeps the vpcd connection as the device wants it.
+// The program's one thread: waits on the pcscd driver's connections, the control
+// socket and stdin, answers what arrives, and tells the driver at once when the card
+// PC/SC is to see changes.
 #ifndef VREADER_EVENT_LOOP_H
 #define VREADER_EVENT_LOOP_H
 
 #include "control_socket.h"
+#include "pcscd_link.h"
 #include "virtual_reader.h"
-#include "vpcd_link.h"
 
 namespace vreader {
 
@@ -14,8 +15,9 @@ struct LoopSettings {
     bool verbose = false;
 };
 
-// Runs until "quit" or SIGINT/SIGTERM. control may be null.
-void run_event_loop(VirtualReader& device, VpcdLink& link, ControlSocket* control,
+// Runs until "quit" or SIGINT/SIGTERM. control may be null. While it runs, the
+// device's reader clock serves control commands as reader time passes.
+void run_event_loop(VirtualReader& device, PcscdLink& link, ControlSocket* control,
                     const LoopSettings& settings);
 
 }  // namespace vreader

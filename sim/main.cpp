@@ -1,5 +1,5 @@
 // virtual-acr122u: a virtual ACR122U contactless reader with virtual cards, served
-// to pcscd through the vpcd driver.
+// to pcscd through the project's own driver (sim/driver), which connects to --socket.
 #include <cstdio>
 #include <exception>
 #include <memory>
@@ -7,9 +7,9 @@
 #include "control_socket.h"
 #include "event_loop.h"
 #include "options.h"
+#include "pcscd_link.h"
 #include "scenario.h"
 #include "virtual_reader.h"
-#include "vpcd_link.h"
 
 int main(int argc, char** argv) {
     using namespace vreader;
@@ -21,11 +21,12 @@ int main(int argc, char** argv) {
     }
     try {
         Scenario scenario = load_scenario_file(options->scenario_path);
-        const Presence presence = options->presence.value_or(scenario.presence.value_or(Presence::Always));
+        const Presence presence =
+            options->presence.value_or(scenario.presence.value_or(Presence::WhileTagInField));
         VirtualReader device(std::move(scenario), presence);
         std::unique_ptr<ControlSocket> control;
         if (!options->control_path.empty()) control = std::make_unique<ControlSocket>(options->control_path);
-        VpcdLink link(options->port);
+        PcscdLink link(options->socket_path);
         run_event_loop(device, link, control.get(), {options->read_stdin, options->verbose});
         const HandlerStats& stats = device.stats();
         if (options->verbose) {

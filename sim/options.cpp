@@ -1,21 +1,6 @@
 #include "options.h"
 
-#include <charconv>
-
 namespace vreader {
-
-namespace {
-
-std::optional<std::uint16_t> port_from(const std::string& text) {
-    unsigned value = 0;
-    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
-    if (error != std::errc{} || end != text.data() + text.size() || value == 0 || value > 0xFFFF) {
-        return std::nullopt;
-    }
-    return static_cast<std::uint16_t>(value);
-}
-
-}  // namespace
 
 std::optional<Options> parse_options(const std::vector<std::string>& arguments, std::string* error) {
     Options options;
@@ -39,15 +24,14 @@ std::optional<Options> parse_options(const std::vector<std::string>& arguments, 
         } else if (argument == "--presence") {
             options.presence = presence_from_name(arguments[++i]);
             if (!options.presence) return fail("--presence takes always or tag");
-        } else if (argument == "--port") {
-            const auto port = port_from(arguments[++i]);
-            if (!port) return fail("--port takes a TCP port number");
-            options.port = *port;
+        } else if (argument == "--socket") {
+            options.socket_path = arguments[++i];
         } else {
             return fail("unknown option: " + argument);
         }
     }
     if (options.scenario_path.empty()) return fail("--scenario FILE is required");
+    if (options.socket_path.empty()) return fail("--socket PATH is required");
     return options;
 }
 

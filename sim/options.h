@@ -2,7 +2,6 @@
 #ifndef VREADER_OPTIONS_H
 #define VREADER_OPTIONS_H
 
-#include <cstdint>
 #include <optional>
 #include <string>
 #include <vector>
@@ -14,14 +13,14 @@ namespace vreader {
 struct Options {
     std::string scenario_path;                  // --scenario FILE (required)
     std::optional<Presence> presence;           // --presence always|tag (beats the scenario)
-    std::uint16_t port = 0x8C7B;                // --port N: vpcd's TCP port on loopback
+    std::string socket_path;                    // --socket PATH: the pcscd driver's socket (required)
     std::string control_path;                   // --control PATH: unix control socket
     bool read_stdin = true;                     // --no-stdin
     bool verbose = false;                       // --verbose: trace every APDU to stderr
 };
 
 inline constexpr const char* kUsage =
-    "usage: virtual-acr122u --scenario FILE [--presence always|tag] [--port N]\n"
+    "usage: virtual-acr122u --scenario FILE --socket PATH [--presence always|tag]\n"
     "                       [--control PATH] [--no-stdin] [--verbose]\n";
 
 // Nothing, with a message in *error, when the command line is wrong.

@@ -20,11 +20,11 @@ protected:
 };
 
 TEST_F(ControlCommandsTest, InsertAndRemoveChangeTheFieldAndItsOrder) {
-    EXPECT_EQ(run("status"), "ok attached=no presence=always rf=on field=b cards=b,f");
+    EXPECT_EQ(run("status"), "ok attached=no presence=always rf=on field=b cards=b,f card=yes");
     EXPECT_EQ(run("insert f"), "ok");
     EXPECT_EQ(run("remove b"), "ok");
     EXPECT_EQ(run("insert b"), "ok");
-    EXPECT_EQ(run("status"), "ok attached=no presence=always rf=on field=f,b cards=b,f");
+    EXPECT_EQ(run("status"), "ok attached=no presence=always rf=on field=f,b cards=b,f card=yes");
     EXPECT_EQ(run("remove b"), "ok");
     EXPECT_EQ(run("remove b"), "error b is not in the field");
     EXPECT_EQ(run("insert nobody").rfind("error", 0), 0u);
@@ -48,28 +48,38 @@ TEST_F(ControlCommandsTest, FaultsAreArmedAndCleared) {
 }
 
 TEST_F(ControlCommandsTest, DropAttachAndQuit) {
-    EXPECT_TRUE(device.wants_connection());
+    EXPECT_FALSE(device.unplugged);
     EXPECT_EQ(run("drop"), "ok");
-    EXPECT_FALSE(device.wants_connection());
+    EXPECT_TRUE(device.unplugged);
     EXPECT_EQ(run("attach"), "ok");
-    EXPECT_TRUE(device.wants_connection());
+    EXPECT_FALSE(device.unplugged);
     EXPECT_EQ(run("  quit  "), "ok");
     EXPECT_TRUE(device.quit_requested);
     EXPECT_EQ(run("dance").rfind("error unknown command: dance", 0), 0u);
     EXPECT_EQ(run(""), "error empty command");
 }
 
-TEST(TagPresence, ConnectionWantedOnlyWhileACardIsInTheFieldOrAnAnswerIsPending) {
+TEST(TagPresence, PcscSeesACardOnlyWhileTheReaderHasActivatedOne) {
     VirtualReader device{two_cards_one_in_field(), Presence::WhileTagInField};
-    EXPECT_TRUE(device.wants_connection());
+    EXPECT_EQ(device.card_state().present, device.reader().card_atr().has_value());
     run_control_command("remove b", device);
-    EXPECT_FALSE(device.wants_connection());
-    device.reader().transmit(H("FF 00 00 00 02 D4 02"));
-    EXPECT_TRUE(device.wants_connection());  // the announced answer can still be fetched
-    device.reader().transmit(H("FF C0 00 00 08"));
-    EXPECT_FALSE(device.wants_connection());
+    device.after_change();
+    EXPECT_FALSE(device.card_state().present);
+    EXPECT_TRUE(device.card_state().atr.empty());
     run_control_command("insert f", device);
-    EXPECT_TRUE(device.wants_connection());
+    device.after_change();
+    EXPECT_EQ(device.card_state().present, device.reader().card_atr().has_value());
+    EXPECT_EQ(device.card_state().atr, device.reader().card_atr().value_or(Bytes{}));
+}
+
+TEST(AlwaysPresence, OneCardForTheWholeRun) {
+    VirtualReader device{two_cards_one_in_field(), Presence::Always};
+    const std::uint32_t number = device.card_state().card_number;
+    run_control_command("remove b", device);
+    device.after_change();
+    EXPECT_TRUE(device.card_state().present);
+    EXPECT_EQ(device.card_state().card_number, number);
+    EXPECT_EQ(device.card_state().atr, device.reader().card_atr().value_or(kNoCardAtr));
 }
 
 TEST_F(ControlCommandsTest, StatsCountReaderCommands) {

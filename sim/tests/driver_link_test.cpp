@@ -1,102 +1,180 @@
-// The vpcd side without pcscd: this test listens on a loopback port as vpcd does
-// and checks the framing and the answers to control codes and APDUs.
+// The link between the pcscd driver and the virtual reader, without pcscd: the
+// frames on the wire, the reader's answers to each request, and the card state
+// pushed to the driver's event connection.
 #include <gtest/gtest.h>
 
-#include <arpa/inet.h>
-#include <netinet/in.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <cstdlib>
+
+#include "link_answers.h"
+#include "pcscd_link.h"
 #include "test_bytes.h"
-#include "vpcd_link.h"
-#include "vpcd_protocol.h"
 
 namespace vreader::testing {
 namespace {
 
-// A stand-in for vpcd: a listening socket on 127.0.0.1 with a free port.
-class FakeVpcd {
+using link::Message;
+using link::MessageType;
+using namespace std::chrono_literals;
+
+class SocketPair {
 public:
-    FakeVpcd() {
-        listener_ = ::socket(AF_INET, SOCK_STREAM, 0);
-        sockaddr_in address{};
-        address.sin_family = AF_INET;
-        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        socklen_t size = sizeof address;
-        if (::bind(listener_, reinterpret_cast<sockaddr*>(&address), size) != 0 ||
-            ::listen(listener_, 1) != 0 ||
-            ::getsockname(listener_, reinterpret_cast<sockaddr*>(&address), &size) != 0) {
-            throw std::runtime_error("cannot listen on loopback");
-        }
-        port_ = ntohs(address.sin_port);
+    SocketPair() { EXPECT_EQ(::socketpair(AF_UNIX, SOCK_STREAM, 0, ends_), 0); }
+    ~SocketPair() {
+        ::close(ends_[0]);
+        ::close(ends_[1]);
     }
-    ~FakeVpcd() {
-        if (client_ >= 0) ::close(client_);
-        ::close(listener_);
-    }
-    std::uint16_t port() const { return port_; }
-    void accept_reader() { client_ = ::accept(listener_, nullptr, nullptr); }
-    void send_raw(const Bytes& bytes) { ASSERT_EQ(::send(client_, bytes.data(), bytes.size(), 0), static_cast<ssize_t>(bytes.size())); }
-    // Everything the reader has written within a short wait.
-    Bytes receive_raw() {
-        Bytes buffer(1024);
-        const ssize_t n = ::recv(client_, buffer.data(), buffer.size(), 0);
-        buffer.resize(n > 0 ? static_cast<std::size_t>(n) : 0);
-        return buffer;
-    }
-    void hang_up() {
-        ::close(client_);
-        client_ = -1;
-    }
+    int a() const { return ends_[0]; }
+    int b() const { return ends_[1]; }
 
 private:
-    int listener_ = -1;
-    int client_ = -1;
-    std::uint16_t port_ = 0;
+    int ends_[2] = {-1, -1};
 };
 
-TEST(VpcdLink, FramesBothWaysWithTwoByteBigEndianLengths) {
-    FakeVpcd vpcd;
-    VpcdLink link(vpcd.port());
-    ASSERT_TRUE(link.try_connect());
-    vpcd.accept_reader();
+TEST(LinkProtocol, FramesCarryAFourByteBigEndianLengthThenTypeThenPayload) {
+    EXPECT_EQ(link::encode({MessageType::kTransmitT0, H("FF 00 48 00 00")}), H("00 00 00 06 20 FF 00 48 00 00"));
+    EXPECT_EQ(link::encode_control(0x42000DAC, H("D4 02")), H("42 00 0D AC D4 02"));
+    EXPECT_EQ(link::encode_card_state({true, 0x0102, H("3B 80 80 01 01")}), H("01 00 00 01 02 3B 80 80 01 01"));
+    EXPECT_EQ(link::encode_card_state({false, 7, H("3B 00")}), H("00 00 00 00 07"));
 
-    vpcd.send_raw(H("00 05 FF 00 48 00 00"));
-    EXPECT_EQ(link.receive(), H("FF 00 48 00 00"));
-    ASSERT_TRUE(link.send(H("D5 03 32 01 06 07 90 00")));
-    EXPECT_EQ(vpcd.receive_raw(), H("00 08 D5 03 32 01 06 07 90 00"));
+    SocketPair pair;
+    // A frame split over two writes still arrives whole.
+    const Bytes frame = link::encode({MessageType::kAnswer, H("D5 03 32 01 06 07 90 00")});
+    ASSERT_EQ(::write(pair.a(), frame.data(), 3), 3);
+    ASSERT_EQ(::write(pair.a(), frame.data() + 3, frame.size() - 3), static_cast<ssize_t>(frame.size() - 3));
+    const auto received = link::read_message(pair.b(), 1s);
+    ASSERT_TRUE(received);
+    EXPECT_EQ(received->type, MessageType::kAnswer);
+    EXPECT_EQ(received->payload, H("D5 03 32 01 06 07 90 00"));
 
-    // A message split over two writes still arrives whole.
-    vpcd.send_raw(H("00 02"));
-    vpcd.send_raw(H("D4 02"));
-    EXPECT_EQ(link.receive(), H("D4 02"));
-
-    vpcd.hang_up();
-    EXPECT_EQ(link.receive(), std::nullopt);
-    EXPECT_FALSE(link.connected());
+    EXPECT_EQ(link::read_message(pair.b(), 0ms), std::nullopt) << "nothing sent";
+    const Bytes oversized = H("00 01 00 06 80");
+    ASSERT_EQ(::write(pair.a(), oversized.data(), oversized.size()), 5);
+    EXPECT_EQ(link::read_message(pair.b(), 1s), std::nullopt) << "frame above the limit";
 }
 
-TEST(VpcdLink, ConnectFailsWhileNobodyListens) {
-    std::uint16_t port;
-    {
-        FakeVpcd gone;
-        port = gone.port();
-    }
-    VpcdLink link(port);
-    EXPECT_FALSE(link.try_connect());
-    EXPECT_FALSE(link.connected());
-}
-
-TEST(VpcdProtocol, ControlCodesAndApdus) {
+class LinkAnswers : public ::testing::Test {
+protected:
+    Message ask(MessageType type, const Bytes& payload = {}) { return answer_driver_request({type, payload}, device); }
     VirtualReader device{parse_scenario("{}"), Presence::Always};
-    EXPECT_EQ(answer_vpcd_message(H("04"), device), H("3B 00"));
-    EXPECT_EQ(answer_vpcd_message(H("01"), device), std::nullopt);
-    EXPECT_EQ(answer_vpcd_message(H("FF 00 00 00 02 D4 02"), device), H("61 08"));
-    // Power off or reset loses the announced answer.
-    EXPECT_EQ(answer_vpcd_message(H("00"), device), std::nullopt);
-    EXPECT_EQ(answer_vpcd_message(H("FF C0 00 00 08"), device), H("63 00"));
-    EXPECT_EQ(answer_vpcd_message(H("02"), device), std::nullopt);
-    EXPECT_EQ(device.stats().commands, 2u);
+};
+
+TEST_F(LinkAnswers, T0AnnouncesTheAnswerT1AndTheEscapeGiveItWhole) {
+    EXPECT_EQ(ask(MessageType::kTransmitT0, H("FF 00 00 00 02 D4 02")).payload, H("61 08"));
+    EXPECT_EQ(ask(MessageType::kTransmitT0, H("FF C0 00 00 08")).payload, H("D5 03 32 01 06 07 90 00"));
+    EXPECT_EQ(ask(MessageType::kTransmitT1, H("FF 00 00 00 02 D4 02")).payload, H("D5 03 32 01 06 07 90 00"));
+    for (std::uint32_t code : {link::kEscapeCode3500, link::kEscapeCodeVendor}) {
+        const Message reply = ask(MessageType::kControl, link::encode_control(code, H("FF 00 00 00 02 D4 02")));
+        EXPECT_EQ(reply.type, MessageType::kAnswer);
+        EXPECT_EQ(reply.payload, H("D5 03 32 01 06 07 90 00"));
+    }
+    EXPECT_EQ(ask(MessageType::kControl, link::encode_control(0x42000D48, H("FF 00 48 00 00"))).type,
+              MessageType::kRefused);
+    EXPECT_EQ(device.stats().commands, 5u);
+}
+
+TEST_F(LinkAnswers, PowerLosesAnAnnouncedAnswer) {
+    EXPECT_EQ(ask(MessageType::kTransmitT0, H("FF 00 00 00 02 D4 02")).payload, H("61 08"));
+    const Message powered = ask(MessageType::kPowerUp);
+    ASSERT_EQ(powered.type, MessageType::kCardState);
+    EXPECT_EQ(link::decode_card_state(powered.payload), (link::CardState{true, 0, kNoCardAtr}));
+    EXPECT_EQ(ask(MessageType::kTransmitT0, H("FF C0 00 00 08")).payload, H("63 00"));
+    EXPECT_EQ(ask(MessageType::kTransmitT0, H("FF 00 00 00 02 D4 02")).payload, H("61 08"));
+    EXPECT_EQ(ask(MessageType::kPowerDown).type, MessageType::kAnswer);
+    EXPECT_EQ(ask(MessageType::kTransmitT0, H("FF C0 00 00 08")).payload, H("63 00"));
+}
+
+TEST(LinkAnswersTagPresence, CommandsNeedACardTheEscapeDoesNot) {
+    VirtualReader device{parse_scenario(R"({"field": [], "cards": [
+        {"id": "b", "type": "type-b", "pupi": "01020304"}]})"), Presence::WhileTagInField};
+    const auto state = [&device] {
+        return link::decode_card_state(answer_driver_request({MessageType::kCardStateQuery, {}}, device).payload);
+    };
+    ASSERT_TRUE(state());
+    EXPECT_FALSE(state()->present);
+    EXPECT_EQ(answer_driver_request({MessageType::kTransmitT0, H("FF 00 48 00 00")}, device).type,
+              MessageType::kRefused);
+    EXPECT_EQ(answer_driver_request({MessageType::kPowerUp, {}}, device).payload.at(0), 0x00) << "no card to power";
+    const Message escape = answer_driver_request(
+        {MessageType::kControl, link::encode_control(link::kEscapeCode3500, H("FF 00 48 00 00"))}, device);
+    EXPECT_EQ(escape.type, MessageType::kAnswer);
+    EXPECT_EQ(escape.payload.size(), 10u) << "the firmware string";
+
+    const std::uint32_t empty_number = state()->card_number;
+    device.field().insert(*device.scenario().find("b"));
+    device.after_change();
+    ASSERT_TRUE(state()->present) << "the reader activated the card by itself";
+    EXPECT_EQ(state()->atr, device.reader().card_atr().value_or(Bytes{}));
+    EXPECT_NE(state()->card_number, empty_number);
+    EXPECT_EQ(answer_driver_request({MessageType::kTransmitT0, H("FF 00 48 00 00")}, device).type,
+              MessageType::kAnswer);
+}
+
+// A driver as pcscd's copy of it would be: a command and an event connection.
+class LinkServer : public ::testing::Test {
+protected:
+    LinkServer() {
+        char folder[] = "/tmp/driver-link-test.XXXXXX";
+        EXPECT_NE(::mkdtemp(folder), nullptr);
+        dir = folder;
+        link.emplace(dir + "/reader.sock");
+        link->listen(true);
+    }
+    ~LinkServer() override {
+        link.reset();
+        ::rmdir(dir.c_str());
+    }
+    int connect_as(link::Role role) {
+        const int s = link::connect_unix(dir + "/reader.sock");
+        EXPECT_GE(s, 0);
+        EXPECT_TRUE(link::write_message(s, {MessageType::kHello, {static_cast<std::uint8_t>(role)}}));
+        serve();
+        return s;
+    }
+    void serve() {
+        std::vector<pollfd> watched;
+        link->watch(watched);
+        ::poll(watched.data(), watched.size(), 100);
+        link->serve(watched, [](const Message& request) { return Message{MessageType::kAnswer, request.payload}; });
+    }
+
+    std::string dir;
+    std::optional<PcscdLink> link;
+};
+
+TEST_F(LinkServer, AnswersCommandsAndPushesEachNewCardStateOnce) {
+    const int events = connect_as(link::Role::kEvents);
+    serve();  // the hello
+    const int commands = connect_as(link::Role::kCommands);
+    serve();
+    EXPECT_TRUE(link->connected());
+
+    link->publish({false, 1, {}});
+    link->publish({false, 1, {}});
+    link->publish({true, 2, H("3B 80 80 01 01")});
+    auto pushed = link::read_message(events, 1s);
+    ASSERT_TRUE(pushed);
+    EXPECT_EQ(pushed->payload, H("00 00 00 00 01"));
+    pushed = link::read_message(events, 1s);
+    ASSERT_TRUE(pushed);
+    EXPECT_EQ(pushed->payload, H("01 00 00 00 02 3B 80 80 01 01"));
+    EXPECT_EQ(link::read_message(events, 50ms), std::nullopt) << "the same state is not sent twice";
+
+    ASSERT_TRUE(link::write_message(commands, {MessageType::kTransmitT1, H("FF 00 48 00 00")}));
+    serve();
+    const auto reply = link::read_message(commands, 1s);
+    ASSERT_TRUE(reply);
+    EXPECT_EQ(reply->payload, H("FF 00 48 00 00"));
+
+    // Unplugged: every connection ends and nobody can connect.
+    link->listen(false);
+    EXPECT_EQ(link::read_message(events, 1s), std::nullopt);
+    EXPECT_EQ(link::read_message(commands, 1s), std::nullopt);
+    EXPECT_LT(link::connect_unix(dir + "/reader.sock"), 0);
+    ::close(events);
+    ::close(commands);
 }
 
 }  // namespace

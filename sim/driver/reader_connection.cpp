@@ -1,0 +1,106 @@
+#include "reader_connection.h"
+
+#include <fcntl.h>
+#include <poll.h>
+#include <unistd.h>
+
+namespace vreader::driver {
+
+namespace {
+
+using namespace std::chrono_literals;
+
+// A chip command may take its time (retries, slow cards); a reader that says nothing
+// for this long is taken for hung, as the CCID driver gives up on long commands.
+constexpr auto kReplyTimeout = 120s;
+// How often to look for the reader program again while it is not there.
+constexpr auto kReconnectInterval = 20ms;
+
+}  // namespace
+
+ReaderConnection::ReaderConnection(std::string socket_path) : path_(std::move(socket_path)) {
+    int ends[2];
+    if (::pipe2(ends, O_CLOEXEC | O_NONBLOCK) == 0) {
+        wake_read_ = ends[0];
+        wake_write_ = ends[1];
+    }
+}
+
+ReaderConnection::~ReaderConnection() {
+    close_descriptor(command_);
+    close_descriptor(events_);
+    close_descriptor(wake_read_);
+    close_descriptor(wake_write_);
+}
+
+void ReaderConnection::close_descriptor(int& descriptor) {
+    if (descriptor >= 0) ::close(descriptor);
+    descriptor = -1;
+}
+
+int ReaderConnection::open_connection(link::Role role) const {
+    const int descriptor = link::connect_unix(path_);
+    if (descriptor < 0) return -1;
+    const link::Message hello{link::MessageType::kHello, {static_cast<std::uint8_t>(role)}};
+    if (!link::write_message(descriptor, hello)) {
+        ::close(descriptor);
+        return -1;
+    }
+    return descriptor;
+}
+
+std::optional<link::Message> ReaderConnection::request(const link::Message& message) {
+    const std::lock_guard lock(command_mutex_);
+    // A connection that broke since the last request is found out by the write or the
+    // read; one retry on a fresh connection covers a reader program that restarted.
+    for (int attempt = 0; attempt < 2; ++attempt) {
+        const bool fresh = command_ < 0;
+        if (fresh) command_ = open_connection(link::Role::kCommands);
+        if (command_ < 0) return std::nullopt;
+        if (link::write_message(command_, message)) {
+            auto reply = link::read_message(command_, kReplyTimeout);
+            if (reply) return reply;
+            // Sent but unanswered: the command may have reached the reader, so it is
+            // not sent again.
+            close_descriptor(command_);
+            return std::nullopt;
+        }
+        close_descriptor(command_);
+        if (fresh) return std::nullopt;
+    }
+    return std::nullopt;
+}
+
+void ReaderConnection::wait_for_wake(std::chrono::milliseconds timeout) {
+    pollfd watched{wake_read_, POLLIN, 0};
+    ::poll(&watched, 1, static_cast<int>(timeout.count()));
+}
+
+void ReaderConnection::wait_for_event(std::chrono::milliseconds timeout) {
+    const std::lock_guard lock(event_mutex_);
+    const auto deadline = std::chrono::steady_clock::now() + timeout;
+    while (!stopping_) {
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+            deadline - std::chrono::steady_clock::now());
+        if (left.count() <= 0) return;
+        if (events_ < 0) {
+            events_ = open_connection(link::Role::kEvents);
+            // A fresh connection begins with the card state: read below, it wakes us.
+            if (events_ < 0) wait_for_wake(std::min<std::chrono::milliseconds>(left, kReconnectInterval));
+            continue;
+        }
+        pollfd watched[2] = {{events_, POLLIN, 0}, {wake_read_, POLLIN, 0}};
+        if (::poll(watched, 2, static_cast<int>(left.count())) <= 0) continue;
+        if (watched[1].revents != 0) return;
+        if (!link::read_message(events_, std::chrono::milliseconds(0))) close_descriptor(events_);
+        return;
+    }
+}
+
+void ReaderConnection::stop_waiting() {
+    stopping_ = true;
+    const char wake = 1;
+    if (wake_write_ >= 0) (void)!::write(wake_write_, &wake, 1);
+}
+
+}  // namespace vreader::driver
