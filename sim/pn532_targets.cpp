@@ -150,8 +150,9 @@ Pn532Chip::Answer Pn532Chip::in_communicate_thru(const Bytes& parameters) {
         if (timeout) pass(*timeout);
         return Bytes{kTimeout};
     }
-    auto& [card, answer] = *heard;
-    const auto delayed = after_answer_delay(*card, timeout, [&answer] { return std::optional(answer); });
+    Card& card = *heard->first;
+    const Bytes& answer = heard->second;
+    const auto delayed = after_answer_delay(card, timeout, [&answer] { return std::optional(answer); });
     if (!delayed) return Bytes{kTimeout};
     return join({Bytes{kSuccess}, *delayed});
 }
