@@ -51,8 +51,10 @@ std::optional<Bytes> Pn532Chip::execute_within(const Bytes& frame,
     host_patience_ = patience ? std::optional(scaled(*patience)) : std::nullopt;
     host_gave_up_ = false;
     Bytes answer = execute(frame);
+    const bool gave_up = host_gave_up_;
     host_patience_.reset();
-    if (host_gave_up_) return std::nullopt;
+    host_gave_up_ = false;
+    if (gave_up) return std::nullopt;
     return answer;
 }
 
