@@ -31,10 +31,8 @@ std::optional<Pn532Chip::Handler> Pn532Chip::handler_for(std::uint8_t command) {
 
 namespace {
 
-// CIU_TxMode and CIU_RxMode: bit 7 CRC on, bits 6-4 speed, bits 1-0 framing.
-constexpr std::uint16_t kCiuTxMode = 0x6302;
-constexpr std::uint16_t kCiuRxMode = 0x6303;
-constexpr std::uint8_t kCrcOnTypeA106 = 0x80;
+// Power-up CIU mode: CRC on, Type A at 106 kbit/s.
+constexpr std::uint8_t kCrcOnTypeA106 = kCiuCrcEnabled;
 // GetGeneralStatus: the SAM status byte the reader shows once it has activated a
 // card by itself.
 constexpr std::uint8_t kSamStatusReaderCard = 0x80;

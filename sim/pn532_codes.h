@@ -44,6 +44,12 @@ enum RfItem : std::uint8_t {
     kMaxRetries = 0x05,
 };
 
+// CIU registers the chip's polling sets and raw exchanges follow: bit 7 CRC
+// enabled, bits 6-4 speed, bits 1-0 framing (00 Type A, 10 FeliCa, 11 Type B).
+constexpr std::uint16_t kCiuTxMode = 0x6302;
+constexpr std::uint16_t kCiuRxMode = 0x6303;
+constexpr std::uint8_t kCiuCrcEnabled = 0x80;
+
 // InListPassiveTarget BrTy.
 enum BaudModulation : std::uint8_t {
     kTypeA106 = 0x00,

@@ -22,9 +22,6 @@ constexpr std::uint8_t kForever = 0xFF;
 constexpr microseconds kAutoPollPeriodUnit = std::chrono::milliseconds(150);
 
 // CIU_TxMode/CIU_RxMode values the chip sets for a modulation: CRC on, speed, framing.
-constexpr std::uint16_t kCiuTxMode = 0x6302;
-constexpr std::uint16_t kCiuRxMode = 0x6303;
-
 std::uint8_t ciu_mode_of(Modulation modulation) {
     switch (modulation) {
         case Modulation::TypeB106: return 0x83;

@@ -22,10 +22,6 @@ constexpr std::uint8_t kMoreInformation = 0x40;
 // 256 bytes.
 constexpr std::size_t kMaxDataPerAnswer = 251;
 
-constexpr std::uint16_t kCiuTxMode = 0x6302;
-constexpr std::uint16_t kCiuRxMode = 0x6303;
-constexpr std::uint8_t kCrcEnabled = 0x80;
-
 }  // namespace
 
 Pn532Chip::ActiveTarget* Pn532Chip::target(std::uint8_t number) {
@@ -120,14 +116,14 @@ Modulation Pn532Chip::framing() const {
 std::optional<std::pair<Card*, Bytes>> Pn532Chip::raw_answer(const Bytes& frame,
                                                               Modulation modulation) {
     Bytes payload = frame;
-    if ((registers_.at(kCiuTxMode) & kCrcEnabled) == 0) {
+    if ((registers_.at(kCiuTxMode) & kCiuCrcEnabled) == 0) {
         auto stripped = strip_rf_crc(frame, modulation);
         if (!stripped) return std::nullopt;
         payload = std::move(*stripped);
     }
     for (Card* card : field_.cards()) {
         if (auto answer = card->answer_raw(payload, modulation)) {
-            if ((registers_.at(kCiuRxMode) & kCrcEnabled) == 0) {
+            if ((registers_.at(kCiuRxMode) & kCiuCrcEnabled) == 0) {
                 const Bytes crc = rf_crc(*answer, modulation);
                 answer->insert(answer->end(), crc.begin(), crc.end());
             }
