@@ -25,7 +25,9 @@ declare -A contents=(
   [vanto]="usr/bin/Vanto usr/bin/open-internet-shortcut usr/share/applications/quenvaria-vanto.desktop
     usr/share/applications/quenvaria-internet-shortcut.desktop
     usr/share/icons/hicolor/scalable/apps/quenvaria-vanto.svg"
-  [qvr-tools]="usr/bin/qvr-probe usr/bin/virtual-acr122u usr/bin/virtual-reader-ctl usr/bin/virtual-reader-wait
+  [qvr-tools]="usr/bin/qvr-probe usr/share/man/man1/qvr-probe.1.gz
+    usr/bin/virtual-reader usr/bin/virtual-acr122u usr/bin/virtual-reader-ctl usr/bin/virtual-reader-wait
+    $lib/virtual-acr122u/libifd-virtual-acr122u.so
     usr/share/virtual-acr122u/scenarios/demo.json usr/share/virtual-acr122u/scenarios/felica-212.json"
 )
 

@@ -22,7 +22,8 @@ expect_link share/java/ferrow-java.jar ferrow-java-1.0.0.jar
 regular_files=(
   "$libdir/libHexkit.so.1.0.0" "$libdir/libQVR-ACR122.so.1.0.0" "$libdir/libFerrow.so"
   bin/Vanto bin/open-internet-shortcut "bin/Topup & Shop @ Quenvaria.URL"
-  bin/qvr-probe bin/virtual-acr122u bin/virtual-reader-ctl bin/virtual-reader-wait
+  bin/qvr-probe bin/virtual-acr122u bin/virtual-reader-ctl bin/virtual-reader-wait bin/virtual-reader
+  share/man/man1/qvr-probe.1.gz "$libdir/virtual-acr122u/libifd-virtual-acr122u.so"
   include/quenvaria/reader_api.h include/quenvaria/convert_api.h
   etc/modprobe.d/blacklist-qvr-acr122.conf share/polkit-1/rules.d/60-qvr-acr122-pcscd.rules
   "$libdir/pkgconfig/qvr-acr122.pc" "$libdir/pkgconfig/hexkit.pc"
@@ -47,7 +48,7 @@ multiarch=$(gcc -print-multiarch 2>/dev/null || true)
 for file in "${regular_files[@]}"; do
   [ -f "$prefix/$file" ] && [ ! -L "$prefix/$file" ] || fail "$file missing"
 done
-for program in Vanto open-internet-shortcut qvr-probe virtual-acr122u virtual-reader-ctl virtual-reader-wait; do
+for program in Vanto open-internet-shortcut qvr-probe virtual-acr122u virtual-reader-ctl virtual-reader-wait virtual-reader; do
   [ -x "$prefix/bin/$program" ] || fail "bin/$program is not executable"
 done
 
