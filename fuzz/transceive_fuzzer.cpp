@@ -1,7 +1,8 @@
 // The transceive engine fed with arbitrary reader answers, modes, classes, command
-// lengths and capacities, checked against a model of the reader protocol written
-// independently of the engine: the same bytes on the wire, the same capacities, the
-// same status, reply length and delivered bytes, and nothing written past them.
+// lengths and capacities, on a card connection or a direct one (the escape), checked
+// against a model of the reader protocol written independently of the engine: the
+// same bytes on the wire, the same capacities, the same status, reply length and
+// delivered bytes, and nothing written past them.
 #include <fuzzer/FuzzedDataProvider.h>
 
 #include <algorithm>
@@ -10,6 +11,7 @@
 #include <cstring>
 #include <vector>
 
+#include "context_table.h"
 #include "pcsc_double.h"
 #include "transceive.h"
 
@@ -35,6 +37,7 @@ struct Script {
     Bytes first;
     bool secondFails;
     Bytes second;
+    bool direct;  // a direct connection: one escape, answered whole
 };
 
 struct Outcome {
@@ -74,6 +77,7 @@ Script readScript(FuzzedDataProvider& in) {
     s.secondFails = in.ConsumeIntegralInRange(0, 15) == 0;
     s.first = reply(in);
     s.second = in.ConsumeBytes<std::uint8_t>(in.ConsumeIntegralInRange<std::size_t>(0, 300));
+    s.direct = in.ConsumeIntegralInRange(0, 3) == 0;
     return s;
 }
 
@@ -91,6 +95,52 @@ Bytes frame(const Script& s) {
 
 std::int32_t at(const Bytes& b, long position) { return position >= 0 ? b[static_cast<std::size_t>(position)] : 0; }
 
+// A fetched answer g (or a whole answer through the escape), cut by the table.
+void trim(const Script& s, const Bytes& g, Outcome& o) {
+    o.status = 0x7000;
+    const long m = static_cast<long>(g.size());
+    long from = 0, to = m - 2, statusAt = m - 2;
+    if (s.mode == 8) {
+        if (m < 2) return;
+        if (m >= 9) {
+            if (s.responseClass == 11) from = 4;
+            else if (s.responseClass == 12) from = 3;
+            else if (s.responseClass == 0xFF) from = 2;
+            else { o.status = 0; return; }
+        }
+    } else {
+        if (m < 2) { o.status = 0; return; }
+        if (s.responseClass != 11 && s.responseClass != 12) return;
+        if (s.responseClass == 11) statusAt = m - 4;
+        if (m >= 8) {
+            from = 3;
+            if (s.responseClass == 11) to = m - 4;
+        }
+    }
+    to = std::min(to, from + 251);  // the most a reply buffer receives
+    o.delivered.assign(g.begin() + from, g.begin() + to);
+    o.replyLength = static_cast<std::int32_t>(to - from);
+    o.status = at(g, statusAt) * 256 + at(g, statusAt + 1);
+}
+
+// The escape: the engine's whole 1000-byte buffer, no GET RESPONSE; a bare status
+// word is a direct answer, anything shorter a failure, anything longer trimmed.
+void modelEscape(const Script& s, Outcome& o) {
+    o.wire.push_back({frame(s), 1000});
+    const bool answered = !s.firstFails && s.first.size() <= 1000 && s.first.size() >= 2;
+    if (s.mode == 2) {
+        o.status = answered ? 0x9000 : 0x8000;
+        return;
+    }
+    o.status = 0x7000;
+    if (!answered) return;
+    if (s.first.size() == 2) {
+        o.status = s.first[0] * 256 + s.first[1];
+        return;
+    }
+    trim(s, s.first, o);
+}
+
 Outcome model(const Script& s, std::int32_t initialLength) {
     Outcome o{0x7001, initialLength, {}, {}};
     if (s.card == 0) return o;
@@ -98,6 +148,10 @@ Outcome model(const Script& s, std::int32_t initialLength) {
     const std::int32_t limit = s.mode == 9 ? 252 : 255;
     if (s.commandLength < 0 || s.commandLength > limit || s.capacity < 0) return o;
     if (s.mode != 2 && s.mode != 8 && s.mode != 9) return o;
+    if (s.direct) {
+        modelEscape(s, o);
+        return o;
+    }
     const DWORD capacity = static_cast<DWORD>(std::min(s.capacity, 1000));
     o.wire.push_back({frame(s), capacity});
     const bool firstOk = !s.firstFails && s.first.size() <= capacity;
@@ -116,29 +170,8 @@ Outcome model(const Script& s, std::int32_t initialLength) {
     o.wire.push_back({{0xFF, 0xC0, 0x00, 0x00, le}, le});
     if (s.secondFails || s.second.size() > le) return o;
 
-    const Bytes& g = s.second;
-    const long m = static_cast<long>(g.size());
-    long from = 0, to = m - 2, statusAt = m - 2;
-    if (s.mode == 8) {
-        if (m < 2) return o;
-        if (m >= 9) {
-            if (s.responseClass == 11) from = 4;
-            else if (s.responseClass == 12) from = 3;
-            else if (s.responseClass == 0xFF) from = 2;
-            else { o.status = 0; return o; }
-        }
-    } else {
-        if (m < 2) { o.status = 0; return o; }
-        if (s.responseClass != 11 && s.responseClass != 12) return o;
-        if (s.responseClass == 11) statusAt = m - 4;
-        if (m >= 8) {
-            from = 3;
-            if (s.responseClass == 11) to = m - 4;
-        }
-    }
-    o.delivered.assign(g.begin() + from, g.begin() + to);
-    o.replyLength = static_cast<std::int32_t>(to - from);
-    o.status = at(g, statusAt) * 256 + at(g, statusAt + 1);
+    if (s.secondFails || s.second.size() > le) return o;
+    trim(s, s.second, o);
     return o;
 }
 
@@ -150,6 +183,27 @@ void script(const Script& s) {
     else pcsc_double::replyWith(s.first);
     if (s.secondFails) pcsc_double::failTransmit(SCARD_E_COMM_DATA_LOST);
     else pcsc_double::replyWith(s.second);
+}
+
+// Transmits on a card connection, escapes (with the CCID escape code) on a direct one.
+template <typename Exchanges>
+void checkExchanges(const Exchanges& sent, const Outcome& expected) {
+    check(sent.size() == expected.wire.size());
+    for (std::size_t i = 0; i < sent.size(); ++i) {
+        check(sent[i].sent == expected.wire[i].first);
+        check(sent[i].capacity == expected.wire[i].second);
+    }
+}
+
+void checkWire(bool direct, const Outcome& expected) {
+    if (!direct) {
+        checkExchanges(pcsc_double::transmits(), expected);
+        check(pcsc_double::controls().empty());
+        return;
+    }
+    checkExchanges(pcsc_double::controls(), expected);
+    check(pcsc_double::transmits().empty());
+    for (const auto& escape : pcsc_double::controls()) check(escape.code == 0x42000DAC);
 }
 
 }  // namespace
@@ -166,6 +220,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     std::int32_t replyLength = -31;
     qvr::ReaderPart reader{};
     reader.card = s.card;
+    if (s.direct && s.card != 0) qvr::rememberContext(s.card, 0, true);
     const std::int32_t status = qvr::Transceive(destination, s.capacity, reader, s.mode, s.responseClass,
                                                 s.command.data(), s.commandLength, &replyLength);
     const Outcome expected = model(s, -31);
@@ -176,12 +231,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     check(expected.delivered.empty() ||
           std::memcmp(destination, expected.delivered.data(), expected.delivered.size()) == 0);
     for (std::size_t i = expected.delivered.size(); i < kDestination; ++i) check(destination[i] == 0xA5);
-    const auto& sent = pcsc_double::transmits();
-    check(sent.size() == expected.wire.size());
-    for (std::size_t i = 0; i < sent.size(); ++i) {
-        check(sent[i].sent == expected.wire[i].first);
-        check(sent[i].capacity == expected.wire[i].second);
-    }
+    checkWire(s.direct, expected);
+    qvr::takeContext(s.card);
     delete[] destination;
     return 0;
 }
