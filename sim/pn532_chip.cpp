@@ -23,6 +23,8 @@ std::optional<Pn532Chip::Handler> Pn532Chip::handler_for(std::uint8_t command) {
         {kInPsl, &Pn532Chip::in_psl},
         {kInRelease, &Pn532Chip::in_release},
         {kInAutoPoll, &Pn532Chip::in_auto_poll},
+        {kInJumpForDep, &Pn532Chip::in_jump_for_dep},
+        {kInJumpForPsl, &Pn532Chip::in_jump_for_dep},
     };
     const auto found = kHandlers.find(command);
     if (found == kHandlers.end()) return std::nullopt;

@@ -97,6 +97,7 @@ private:
     // Polling (pn532_polling.cpp).
     Answer in_list_passive_target(const Bytes& parameters);
     Answer in_auto_poll(const Bytes& parameters);
+    Answer in_jump_for_dep(const Bytes& parameters);
     std::vector<FoundTarget> poll(const std::vector<std::pair<std::uint8_t, Activation>>& attempts,
                                   std::size_t max_targets);
     std::vector<FoundTarget> poll_with_retries(
@@ -126,7 +127,11 @@ private:
     bool pass(std::chrono::microseconds reader_time);
     std::chrono::microseconds scaled(std::chrono::microseconds reader_time) const;
     std::optional<std::chrono::microseconds> exchange_timeout(const ActiveTarget& target) const;
-    std::optional<std::chrono::microseconds> retry_timeout() const;
+    // RFConfiguration item 02 timeout codes: 0 none, n: 100 us * 2^(n-1), at most
+    // 0x10 (3.28 s; UM0701 7.3.1).
+    static std::optional<std::chrono::microseconds> timeout_of(std::uint8_t code);
+    std::optional<std::chrono::microseconds> retry_timeout() const { return timeout_of(timings_[2]); }
+    std::optional<std::chrono::microseconds> atr_res_timeout() const { return timeout_of(timings_[1]); }
     std::chrono::microseconds activation_attempt_time() const;
 
     Field& field_;

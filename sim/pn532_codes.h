@@ -21,11 +21,13 @@ enum Command : std::uint8_t {
     kSamConfiguration = 0x14,
     kRfConfiguration = 0x32,
     kInDataExchange = 0x40,
+    kInJumpForPsl = 0x46,
     kInCommunicateThru = 0x42,
     kInDeselect = 0x44,
     kInListPassiveTarget = 0x4A,
     kInPsl = 0x4E,
     kInRelease = 0x52,
+    kInJumpForDep = 0x56,
     kInAutoPoll = 0x60,
 };
 

@@ -151,7 +151,9 @@ Pn532Chip::Answer Pn532Chip::in_list_passive_target(const Bytes& parameters) {
     const Bytes initiator_data(parameters.begin() + 2, parameters.end());
     const std::uint8_t brty = parameters[1];
     if (brty == kJewel106) {
+        // No virtual card is a Jewel: the attempts run out (or never do) unanswered.
         activate({});
+        poll_with_retries({}, max_targets);
         return Bytes{0x00};
     }
     const auto activation = activation_for_baud_modulation(brty, initiator_data, automatic_rats());
@@ -202,6 +204,28 @@ Pn532Chip::Answer Pn532Chip::in_auto_poll(const Bytes& parameters) {
     }
     activate(found);
     return answer;
+}
+
+// D4 56 (or 46) ActPass BR Next [PassiveInitiatorData] [NFCID3i] [Gi] -> D5 57 (47)
+// Status ... No virtual card is an ISO/IEC 18092 DEP target, so the chip reports its
+// timeout once it has tried as often as it is told: in passive mode its passive
+// activation attempts, in active mode 1 + MxRtyATR ATR_REQ each waiting the
+// ATR_RES timeout of RFConfiguration item 02 (0xFF: for ever).
+Pn532Chip::Answer Pn532Chip::in_jump_for_dep(const Bytes& parameters) {
+    if (parameters.size() < 3 || parameters[0] > 0x01 || parameters[1] > 0x02) return std::nullopt;
+    activate({});
+    if (parameters[0] == 0x00) {
+        poll_with_retries({}, kMaxTargets);
+        return Bytes{kTimeout};
+    }
+    // Without an ATR_RES timeout, or retrying for ever, the chip waits for good.
+    const std::uint8_t retries = max_retries_[0];
+    const auto timeout = atr_res_timeout();
+    const bool endless = !timeout || retries == kForever;
+    for (unsigned attempt = 0; endless || attempt <= retries; ++attempt) {
+        if (wait(timeout) == Waited::HostGaveUp) break;
+    }
+    return Bytes{kTimeout};
 }
 
 }  // namespace vreader

@@ -68,10 +68,10 @@ bool Pn532Chip::pass(microseconds reader_time) {
     return true;
 }
 
-std::optional<microseconds> Pn532Chip::retry_timeout() const {
-    const std::uint8_t code = std::min(timings_[2], kLongestTimeoutCode);
-    if (code == 0) return std::nullopt;
-    return microseconds(100) * (1 << (code - 1));
+std::optional<microseconds> Pn532Chip::timeout_of(std::uint8_t code) {
+    const std::uint8_t capped = std::min(code, kLongestTimeoutCode);
+    if (capped == 0) return std::nullopt;
+    return microseconds(100) * (1 << (capped - 1));
 }
 
 // How long the chip waits for a target's answer: the frame waiting time the card

@@ -48,6 +48,21 @@ TEST_F(Pn532StrictTest, EachPassiveActivationAttemptTakesItsTime) {
     EXPECT_EQ(clock.waited, 3 * kDefaultRetryTimeout);
 }
 
+// No virtual card is a Jewel or a DEP target: the chip answers after trying as often
+// as its retry settings say (passive: activation attempts; active: 1 + MxRtyATR
+// ATR_REQ, each waiting the ATR_RES timeout, 102.4 ms by default).
+TEST_F(Pn532StrictTest, JewelAndDepPollsTakeTheirAttemptsAndFindNothing) {
+    run("D4 32 05 02 01 02");
+    EXPECT_EQ(run("D4 4A 01 04"), "D5 4B 00");
+    EXPECT_EQ(clock.waited, 3 * kDefaultRetryTimeout);
+    clock.waited = {};
+    EXPECT_EQ(run("D4 56 00 00 00"), "D5 57 01");
+    EXPECT_EQ(clock.waited, 3 * kDefaultRetryTimeout);
+    clock.waited = {};
+    EXPECT_EQ(run("D4 56 01 02 00"), "D5 57 01");
+    EXPECT_EQ(clock.waited, 3 * microseconds(102400));
+}
+
 // InAutoPoll: PollNr rounds, each spending Period x 150 ms on every type.
 TEST_F(Pn532StrictTest, AutoPollTakesPollNrTimesPeriodPerType) {
     EXPECT_EQ(run("D4 60 02 03 10 23"), "D5 61 00");
