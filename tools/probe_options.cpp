@@ -65,7 +65,7 @@ bool takeOption(int option, const char* value, ProbeOptions& options) {
     const std::string_view text = value != nullptr ? value : "";
     switch (option) {
         case 's':
-            options.command = parseHex(value);
+            options.command = parseHex(std::string(text));
             return options.command ? true : badValue("--send wants hex bytes, e.g. '00 A4 04 00 00'");
         case 't':
             if (text != "10" && text != "11" && text != "12") return badValue("--type is 10, 11 or 12");
