@@ -37,15 +37,20 @@ bool Pn532Chip::holds(const ActiveTarget& active) const {
            active.card->power_session() == active.power_session;
 }
 
-// The card's answer after its answer delay, or nothing after the chip's timeout
-// when the card is slower or has gone silent meanwhile.
+// The card's answer after its answer delay; nothing once the chip's timeout has
+// passed when the card is slower than that, stays silent or has gone meanwhile.
 std::optional<Bytes> Pn532Chip::after_answer_delay(
     Card& card, std::optional<microseconds> timeout,
     const std::function<std::optional<Bytes>()>& answer) {
     const microseconds delay = card.answer_delay();
-    const bool in_time = !timeout || delay <= *timeout;
-    if (!pass(in_time ? delay : *timeout) || !in_time) return std::nullopt;
-    return answer();
+    if (timeout && delay > *timeout) {
+        pass(*timeout);
+        return std::nullopt;
+    }
+    if (!pass(delay)) return std::nullopt;
+    auto heard = answer();
+    if (!heard && timeout) pass(*timeout - delay);
+    return heard;
 }
 
 // Status byte followed by the card's answer. A card without power (field off), gone

@@ -98,6 +98,15 @@ TEST_F(Pn532StrictTest, SlowCardTimesOutAfterTheRetryTimeout) {
     EXPECT_EQ(clock.waited, milliseconds(60));
 }
 
+TEST_F(Pn532StrictTest, SilentCardLeavesTheChipWaitingItsTimeout) {
+    field.insert(*type2);
+    run(kOneActivationAttempt);
+    ASSERT_EQ(run(kListTypeA).substr(0, 8), "D5 4B 01");
+    clock.waited = {};
+    EXPECT_EQ(run("D4 40 01 30 08"), "D5 41 01");  // past the last page
+    EXPECT_EQ(clock.waited, kDefaultRetryTimeout);
+}
+
 // ISO/IEC 14443-3: without the field the card falls back to idle and answers no
 // exchange until it is activated again.
 TEST_F(Pn532StrictTest, FieldOffAndOnLeavesTheCardIdle) {
