@@ -58,7 +58,8 @@ void PcscdLink::accept_driver() {
 }
 
 bool PcscdLink::serve_driver(Driver& driver, const Answerer& answer) {
-    const auto request = link::read_message(driver.descriptor, std::chrono::milliseconds(0));
+    // poll() said it is readable: the read need not look first.
+    const auto request = link::read_message(driver.descriptor, std::chrono::milliseconds(-1));
     if (!request) return false;
     if (!driver.role) {
         if (request->type != link::MessageType::kHello || request->payload.size() != 1) return false;

@@ -74,8 +74,9 @@ std::optional<std::pair<std::uint32_t, Bytes>> decode_control(const Bytes& paylo
 
 // Writes the whole frame (one write where the socket takes it); false on failure.
 bool write_message(int descriptor, const Message& message);
-// Reads one whole frame; nothing on end of stream, error, an oversized frame or
-// when no frame began within the timeout (a negative timeout waits for ever).
+// Reads one whole frame; nothing on end of stream, error (a receive timeout set on
+// the socket included), an oversized frame or when no frame began within the timeout
+// (a negative timeout leaves the waiting to the read itself).
 std::optional<Message> read_message(int descriptor, std::chrono::milliseconds timeout);
 
 // Connects to a Unix stream socket at path; -1 when nobody listens there.

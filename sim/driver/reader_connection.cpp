@@ -2,6 +2,8 @@
 
 #include <fcntl.h>
 #include <poll.h>
+#include <sys/socket.h>
+#include <sys/time.h>
 #include <unistd.h>
 
 namespace vreader::driver {
@@ -41,6 +43,13 @@ void ReaderConnection::close_descriptor(int& descriptor) {
 int ReaderConnection::open_connection(link::Role role) const {
     const int descriptor = link::connect_unix(path_);
     if (descriptor < 0) return -1;
+    // Commands wait for their reply in the read itself, bounded here.
+    const timeval reply_timeout{std::chrono::duration_cast<std::chrono::seconds>(kReplyTimeout).count(), 0};
+    if (role == link::Role::kCommands &&
+        ::setsockopt(descriptor, SOL_SOCKET, SO_RCVTIMEO, &reply_timeout, sizeof reply_timeout) != 0) {
+        ::close(descriptor);
+        return -1;
+    }
     const link::Message hello{link::MessageType::kHello, {static_cast<std::uint8_t>(role)}};
     if (!link::write_message(descriptor, hello)) {
         ::close(descriptor);
@@ -58,7 +67,7 @@ std::optional<link::Message> ReaderConnection::request(const link::Message& mess
         if (fresh) command_ = open_connection(link::Role::kCommands);
         if (command_ < 0) return std::nullopt;
         if (link::write_message(command_, message)) {
-            auto reply = link::read_message(command_, kReplyTimeout);
+            auto reply = link::read_message(command_, std::chrono::milliseconds(-1));
             if (reply) return reply;
             // Sent but unanswered: the command may have reached the reader, so it is
             // not sent again.

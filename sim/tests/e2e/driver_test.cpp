@@ -1,0 +1,152 @@
+// The project's pcscd driver as PC/SC clients meet it, with card presence as the CCID
+// driver reports it and an empty field at start: one reader, the CCID escape without
+// a card, card arrival and removal reported by the driver's own event function, the
+// reader model's ATR, and T=0 and T=1.
+#include <cstring>
+
+#include "e2e_test_support.h"
+#include "virtual_reader.h"
+
+namespace vreader::e2e {
+namespace {
+
+using namespace std::chrono_literals;
+
+// SCARD_CTL_CODE of pcsc-lite's reader.h.
+constexpr DWORD control_code(DWORD code) { return 0x42000000 + code; }
+
+const Bytes kFirmwareVersionWhole = H("D5 03 32 01 06 07 90 00");
+const Bytes kDirectFirmwareVersion = H("FF 00 00 00 02 D4 02");
+
+class Driver : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_EQ(SCardEstablishContext(SCARD_SCOPE_SYSTEM, nullptr, nullptr, &context), SCARD_S_SUCCESS);
+    }
+    void TearDown() override {
+        if (card != 0) SCardDisconnect(card, SCARD_LEAVE_CARD);
+        SCardReleaseContext(context);
+    }
+
+    std::vector<std::string> readers() const {
+        DWORD size = 0;
+        std::vector<std::string> names;
+        if (SCardListReaders(context, nullptr, nullptr, &size) != SCARD_S_SUCCESS) return names;
+        std::vector<char> all(size);
+        if (SCardListReaders(context, nullptr, all.data(), &size) != SCARD_S_SUCCESS) return names;
+        for (const char* name = all.data(); *name != '\0'; name += std::strlen(name) + 1) names.emplace_back(name);
+        return names;
+    }
+    // A card keeps the protocol it was given until it is reset.
+    LONG connect(DWORD share, DWORD protocols) {
+        if (card != 0) SCardDisconnect(card, SCARD_RESET_CARD);
+        card = 0;
+        return SCardConnect(context, kReader, share, protocols, &card, &protocol);
+    }
+    Reply control(DWORD code, const Bytes& command) {
+        Reply reply{SCARD_S_SUCCESS, Bytes(300)};
+        DWORD received = 0;
+        reply.result = SCardControl(card, code, command.data(), static_cast<DWORD>(command.size()),
+                                    reply.bytes.data(), static_cast<DWORD>(reply.bytes.size()), &received);
+        reply.bytes.resize(reply.result == SCARD_S_SUCCESS ? received : 0);
+        return reply;
+    }
+    // Waits until pcscd reports the reader's state changed since the last look (the
+    // first look returns at once); the new state without its event count, or 0 on
+    // timeout.
+    DWORD next_state(std::chrono::milliseconds timeout) {
+        SCARD_READERSTATE state{};
+        state.szReader = kReader;
+        state.dwCurrentState = last_seen;
+        const auto started = std::chrono::steady_clock::now();
+        const LONG result = SCardGetStatusChange(context, static_cast<DWORD>(timeout.count()), &state, 1);
+        std::printf("observed: reader state change seen after %.1f ms\n",
+                    std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - started).count());
+        if (result != SCARD_S_SUCCESS) return 0;
+        last_seen = state.dwEventState & ~static_cast<DWORD>(SCARD_STATE_CHANGED);
+        atr.assign(state.rgbAtr, state.rgbAtr + state.cbAtr);
+        return last_seen & 0xFFFF;
+    }
+    // Until PC/SC shows a card (or none); false when it does not within the timeout.
+    bool wait_for(DWORD wanted, std::chrono::milliseconds timeout) {
+        for (int look = 0; look < 4; ++look) {
+            if ((next_state(timeout) & wanted) != 0) return true;
+        }
+        return false;
+    }
+    // The ATR the reader model gives the card once the reader has activated it.
+    static Bytes model_atr(const std::string& card_id) {
+        VirtualReader model(load_scenario_file(VIRTUAL_READER_TEST_SCENARIO), Presence::WhileTagInField);
+        model.field().insert(*model.scenario().find(card_id));
+        model.after_change();
+        return model.card_state().atr;
+    }
+
+    static constexpr const char* kReader = "ACS ACR122U PICC Interface 00 00";
+    SCARDCONTEXT context = 0;
+    SCARDHANDLE card = 0;
+    DWORD protocol = 0;
+    Bytes atr;
+    DWORD last_seen = SCARD_STATE_UNAWARE;
+};
+
+TEST_F(Driver, OneReaderNamedAsTheCcidDriverNamesAUsbAcr122u) {
+    EXPECT_EQ(readers(), std::vector<std::string>{kReader});
+}
+
+TEST_F(Driver, EscapeAnswersWholeWithoutACardOtherControlCodesAreRefused) {
+    EXPECT_EQ(connect(SCARD_SHARE_SHARED, SCARD_PROTOCOL_T0 | SCARD_PROTOCOL_T1), SCARD_E_NO_SMARTCARD);
+    ASSERT_EQ(connect(SCARD_SHARE_DIRECT, 0), SCARD_S_SUCCESS);
+    const Reply whole = control(control_code(3500), kDirectFirmwareVersion);
+    EXPECT_EQ(whole.result, SCARD_S_SUCCESS);
+    EXPECT_EQ(to_hex(whole.bytes), to_hex(kFirmwareVersionWhole));
+    EXPECT_EQ(to_hex(control(control_code(1), kDirectFirmwareVersion).bytes), to_hex(kFirmwareVersionWhole));
+    EXPECT_EQ(control(control_code(2000), kDirectFirmwareVersion).result, SCARD_E_UNSUPPORTED_FEATURE);
+}
+
+TEST_F(Driver, CardArrivalAndRemovalReachPcscAsEventsWithTheModelsAtr) {
+    ASSERT_TRUE(wait_for(SCARD_STATE_EMPTY, 5000ms));
+    ASSERT_EQ(vreader::e2e::control("insert typeb"), "ok");
+    ASSERT_TRUE(wait_for(SCARD_STATE_PRESENT, 5000ms));
+    EXPECT_EQ(to_hex(atr), to_hex(model_atr("typeb")));
+    ASSERT_EQ(connect(SCARD_SHARE_SHARED, SCARD_PROTOCOL_T0), SCARD_S_SUCCESS);
+
+    // Another card in its place before pcscd looked again: still a new card, and the
+    // handle to the first one is gone.
+    ASSERT_EQ(vreader::e2e::control("remove typeb"), "ok");
+    ASSERT_EQ(vreader::e2e::control("insert felica"), "ok");
+    ASSERT_TRUE(wait_for(SCARD_STATE_PRESENT, 5000ms));
+    DWORD length = 0, state = 0, active = 0;
+    EXPECT_EQ(SCardStatus(card, nullptr, &length, &state, &active, nullptr, nullptr), SCARD_W_REMOVED_CARD);
+
+    ASSERT_EQ(vreader::e2e::control("remove felica"), "ok");
+    EXPECT_TRUE(wait_for(SCARD_STATE_EMPTY, 5000ms));
+}
+
+TEST_F(Driver, T0AnnouncesAnswersT1GivesThemWhole) {
+    ASSERT_EQ(vreader::e2e::control("insert typeb"), "ok");
+    ASSERT_TRUE(wait_for(SCARD_STATE_PRESENT, 5000ms));
+
+    ASSERT_EQ(connect(SCARD_SHARE_SHARED, SCARD_PROTOCOL_T1), SCARD_S_SUCCESS) << "ATR " << to_hex(atr);
+    EXPECT_EQ(protocol, static_cast<DWORD>(SCARD_PROTOCOL_T1));
+    Bytes answer(300);
+    DWORD received = static_cast<DWORD>(answer.size());
+    ASSERT_EQ(SCardTransmit(card, SCARD_PCI_T1, kDirectFirmwareVersion.data(),
+                            static_cast<DWORD>(kDirectFirmwareVersion.size()), nullptr, answer.data(), &received),
+              SCARD_S_SUCCESS);
+    answer.resize(received);
+    EXPECT_EQ(to_hex(answer), to_hex(kFirmwareVersionWhole));
+
+    ASSERT_EQ(connect(SCARD_SHARE_SHARED, SCARD_PROTOCOL_T0), SCARD_S_SUCCESS);
+    EXPECT_EQ(protocol, static_cast<DWORD>(SCARD_PROTOCOL_T0));
+    answer.assign(300, 0);
+    received = static_cast<DWORD>(answer.size());
+    ASSERT_EQ(SCardTransmit(card, SCARD_PCI_T0, kDirectFirmwareVersion.data(),
+                            static_cast<DWORD>(kDirectFirmwareVersion.size()), nullptr, answer.data(), &received),
+              SCARD_S_SUCCESS);
+    answer.resize(received);
+    EXPECT_EQ(to_hex(answer), "61 08");
+}
+
+}  // namespace
+}  // namespace vreader::e2e
