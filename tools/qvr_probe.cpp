@@ -248,9 +248,10 @@ int runCommands(std::int32_t card, ConnectionKind kind, const ProbeOptions& opti
     if (options.command) sendCommand(card, options);
     if (options.cardDetails && type == 0x23) typeBDetails(card);
     if (options.cardDetails && (type == 0x11 || type == 0x12)) feliCaDetails(card);
+    // The RF field stays on: with it off the reader's own polling finds no tag, and
+    // PC/SC shows no card (and allows no shared connection) until a program polls.
     Reply closing;
     step("Deselect (InDeselect)", oDeSelectTag(card, closing.bytes.data(), &closing.length), closing);
-    step("RF field off", oTurnOffAntennaPower(card, closing.bytes.data(), &closing.length), closing);
     return kProbeDone;
 }
 
