@@ -33,11 +33,19 @@ std::int32_t connectWithEmptyField(LONG refusal = SCARD_E_NO_SMARTCARD) {
 
 // ---- Connecting ---------------------------------------------------------------------
 
-class DirectFallback : public WireTest, public ::testing::WithParamInterface<LONG> {};
+struct Refusal {
+    const char* name;
+    LONG code;
+};
+PRINTS_AS_ITS_NAME(Refusal)
+
+std::string refusalName(const ::testing::TestParamInfo<Refusal>& info) { return info.param.name; }
+
+class DirectFallback : public WireTest, public ::testing::WithParamInterface<Refusal> {};
 
 TEST_P(DirectFallback, ConnectsDirectlyWithoutProtocolAndSendsNothing) {
     pcsc_double::setReaders({"ACS ACR122U PICC Interface 00 00", "Other 00 01"});
-    EXPECT_EQ(connectWithEmptyField(GetParam()), static_cast<std::int32_t>(kDirectHandle));
+    EXPECT_EQ(connectWithEmptyField(GetParam().code), static_cast<std::int32_t>(kDirectHandle));
     const auto& connects = pcsc_double::connects();
     ASSERT_EQ(connects.size(), 2u);
     EXPECT_EQ(connects[0].shareMode, static_cast<DWORD>(SCARD_SHARE_SHARED));
@@ -51,21 +59,26 @@ TEST_P(DirectFallback, ConnectsDirectlyWithoutProtocolAndSendsNothing) {
 }
 
 INSTANTIATE_TEST_SUITE_P(EmptyField, DirectFallback,
-                         ::testing::Values(SCARD_E_NO_SMARTCARD, SCARD_W_REMOVED_CARD));
+                         ::testing::Values(Refusal{"NoSmartcard", SCARD_E_NO_SMARTCARD},
+                                           Refusal{"RemovedCard", SCARD_W_REMOVED_CARD}),
+                         refusalName);
 
-class NoFallback : public WireTest, public ::testing::WithParamInterface<LONG> {};
+class NoFallback : public WireTest, public ::testing::WithParamInterface<Refusal> {};
 
 TEST_P(NoFallback, OtherRefusalsGiveZeroAfterOneConnect) {
-    EXPECT_EQ(connectWithEmptyField(GetParam()), 0);
+    EXPECT_EQ(connectWithEmptyField(GetParam().code), 0);
     EXPECT_EQ(pcsc_double::connects().size(), 1u);
     EXPECT_EQ(pcsc_double::openContexts(), 0);
     EXPECT_TRUE(pcsc_double::disconnected().empty());
 }
 
 INSTANTIATE_TEST_SUITE_P(OtherCodes, NoFallback,
-                         ::testing::Values(SCARD_E_SHARING_VIOLATION, SCARD_E_NO_READERS_AVAILABLE,
-                                           SCARD_E_UNKNOWN_READER, SCARD_E_READER_UNAVAILABLE,
-                                           SCARD_W_UNRESPONSIVE_CARD));
+                         ::testing::Values(Refusal{"SharingViolation", SCARD_E_SHARING_VIOLATION},
+                                           Refusal{"NoReadersAvailable", SCARD_E_NO_READERS_AVAILABLE},
+                                           Refusal{"UnknownReader", SCARD_E_UNKNOWN_READER},
+                                           Refusal{"ReaderUnavailable", SCARD_E_READER_UNAVAILABLE},
+                                           Refusal{"UnresponsiveCard", SCARD_W_UNRESPONSIVE_CARD}),
+                         refusalName);
 
 TEST_F(WireTest, RefusedDirectConnectGivesZeroAndReleasesTheContext) {
     pcsc_double::connectInMode(SCARD_SHARE_SHARED, SCARD_E_NO_SMARTCARD);
