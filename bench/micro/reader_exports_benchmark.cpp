@@ -65,6 +65,45 @@ void BM_Polling_FeliCaListPassiveTarget(benchmark::State& state) {
 }
 BENCHMARK(BM_Polling_FeliCaListPassiveTarget);
 
+// A direct connection (no card in the field): each command is one escape answered
+// whole, without GET RESPONSE, and the engine looks the handle up in its table.
+class DirectConnection {
+public:
+    explicit DirectConnection(const std::string& wholeAnswer) {
+        pcsc_double::reset();
+        pcsc_double::recordTransmits(false);
+        pcsc_double::connectInMode(SCARD_SHARE_SHARED, SCARD_E_NO_SMARTCARD);
+        pcsc_double::connectInMode(SCARD_SHARE_DIRECT, SCARD_S_SUCCESS, kCard, 0);
+        card_ = oConnectPCSCReader();
+        pcsc_double::replyInCycle({hex(wholeAnswer)});
+    }
+    ~DirectConnection() { oDisconnectPCSCReader(card_); }
+    DirectConnection(const DirectConnection&) = delete;
+    DirectConnection& operator=(const DirectConnection&) = delete;
+    std::int32_t card() const { return card_; }
+
+private:
+    std::int32_t card_ = 0;
+};
+
+void BM_Direct_FirmwareVersion(benchmark::State& state) {
+    const DirectConnection direct("D5 03 32 01 06 07 90 00");
+    std::array<std::uint8_t, 251> reply{};
+    std::int32_t length = 0;
+    for (auto _ : state) benchmark::DoNotOptimize(oFirmwareVer(direct.card(), reply.data(), &length));
+}
+BENCHMARK(BM_Direct_FirmwareVersion);
+
+void BM_Direct_PollingTags(benchmark::State& state) {
+    const DirectConnection direct("D5 61 01 23 0F 01 50 E8 25 3E EC 00 00 00 11 00 81 85 01 00 90 00");
+    std::array<std::uint8_t, 251> reply{};
+    std::int32_t length = 0;
+    std::uint8_t found = 0;
+    for (auto _ : state)
+        benchmark::DoNotOptimize(oPollingTags(direct.card(), reply.data(), &length, &found, "01"));
+}
+BENCHMARK(BM_Direct_PollingTags);
+
 void BM_Exchange_SendTo(benchmark::State& state) {
     const auto type = static_cast<std::int32_t>(state.range(0));
     const auto commandLength = static_cast<std::size_t>(state.range(1));
