@@ -70,9 +70,11 @@ std::int32_t directAnswer(const Buffer& reply, std::size_t r, std::int32_t* repl
     return twoByteStatus(reply.data());
 }
 
-// Inlined: the T=0 path of every command runs through here.
-[[gnu::always_inline]] inline std::int32_t deliverTrimmed(Framing framing, const Buffer& answer, std::size_t m,
-                            std::uint8_t* destination, std::int32_t* replyLength) {
+// Copies the wanted part of the answer; returns the status of the table's row.
+// Inlined into the card path, which every command of a card connection takes.
+[[gnu::always_inline]] inline std::int32_t deliverTrimmed(Framing framing, const Buffer& answer,
+                                                          std::size_t m, std::uint8_t* destination,
+                                                          std::int32_t* replyLength) {
     const AnswerCut cut = answerCut(framing.mode, framing.responseClass, m);
     if (cut.refused) return cut.refusalCode;
     const std::size_t count = std::min<std::size_t>(m - cut.dropFront - cut.dropBack,
@@ -85,10 +87,12 @@ std::int32_t directAnswer(const Buffer& reply, std::size_t r, std::int32_t* repl
 // A command on a direct connection: one escape into the engine's whole buffer. The
 // answer comes whole, so one longer than a status word is trimmed exactly as a GET
 // RESPONSE answer of its length, and a bare status word is a direct answer. The
-// escape always answers with at least the reader's status: less is a failure.
-[[gnu::noinline]] std::int32_t escapeAndTrim(const Wire& wire, std::int32_t card, const Buffer& apdu,
-                           std::size_t apduLength, Framing framing, std::uint8_t* destination,
-                           std::int32_t* replyLength) {
+// escape always answers with at least the reader's status: less is a failure. Kept
+// out of line, so that its reply buffer does not weigh on the card path's frame.
+[[gnu::noinline]] std::int32_t escapeAndTrim(const Wire& wire, std::int32_t card,
+                                             const Buffer& apdu, std::size_t apduLength,
+                                             Framing framing, std::uint8_t* destination,
+                                             std::int32_t* replyLength) {
     Buffer reply;
     std::size_t r = 0;
     const bool answered =
@@ -115,9 +119,8 @@ bool transmitAndFetch(const Wire& wire, std::int32_t card, const std::uint8_t* a
 // with a status word, into the engine's buffer.
 bool escapeWhole(const Wire& wire, std::int32_t card, const std::uint8_t* apdu,
                  std::int32_t length, Buffer& reply, std::size_t& r) {
-    return wire.exchange(card, apdu, static_cast<std::size_t>(length), reply.data(), reply.size(),
-                         r) &&
-           r >= 2;
+    const auto count = static_cast<std::size_t>(length);
+    return wire.exchange(card, apdu, count, reply.data(), reply.size(), r) && r >= 2;
 }
 
 }  // namespace
@@ -169,8 +172,9 @@ std::int32_t TransceiveRaw(const std::uint8_t* apdu, std::int32_t length, std::i
     Buffer reply;
     std::size_t r = 0;
     const Wire wire = wireTo(reader.card);
-    const bool answered = wire.escape ? escapeWhole(wire, reader.card, apdu, length, reply, r)
-                                      : transmitAndFetch(wire, reader.card, apdu, length, limit, reply, r);
+    const bool answered =
+        wire.escape ? escapeWhole(wire, reader.card, apdu, length, reply, r)
+                    : transmitAndFetch(wire, reader.card, apdu, length, limit, reply, r);
     if (!answered || r > limit) return 0;
     std::memcpy(destination, reply.data(), r);
     return static_cast<std::int32_t>(r);
