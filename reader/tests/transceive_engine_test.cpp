@@ -3,6 +3,7 @@
 #include <array>
 #include <cstring>
 
+#include "context_table.h"
 #include "reader_api.h"
 #include "transceive.h"
 #include "wire_test_support.h"
@@ -384,6 +385,48 @@ TEST_F(WireTest, RawRefusals) {
     EXPECT_EQ(qvr::TransceiveRaw(apdu.data(), -2, 16, destination.data(), readerWithCard(0x1A2B)), 0);
     EXPECT_EQ(qvr::TransceiveRaw(apdu.data(), 2, 16, nullptr, readerWithCard(0x1A2B)), 0);
     expectNothingSent();
+}
+
+// ---- A direct connection: the escape ------------------------------------------------
+
+// The engine on a handle the table knows as direct, as a connect with an empty field
+// leaves it.
+class EscapeTest : public WireTest {
+protected:
+    void SetUp() override {
+        WireTest::SetUp();
+        qvr::rememberContext(0x1A2B, 0, true);
+    }
+    void TearDown() override {
+        qvr::takeContext(0x1A2B);
+        WireTest::TearDown();
+    }
+};
+
+TEST_F(EscapeTest, LedBuzzerNeedsAWholeStatusWord) {
+    answer("90 00");
+    EXPECT_EQ(run(2, 11, "01 01 01 01").status, 0x9000);
+    answer("90");
+    EXPECT_EQ(run(2, 11, "01 01 01 01").status, 0x8000);
+    pcsc_double::failNext(pcsc_double::Call::Control, SCARD_E_UNSUPPORTED_FEATURE);
+    EXPECT_EQ(run(2, 11, "01 01 01 01").status, 0x8000);
+    EXPECT_EQ(pcsc_double::controls().size(), 3u);
+    EXPECT_EQ(hexOf(pcsc_double::controls()[0].sent), "FF 00 40 50 04 01 01 01 01");
+    expectNothingSent();
+}
+
+TEST_F(EscapeTest, RefusalsBeforeSendingStayAsTheyAre) {
+    EXPECT_EQ(run(8, 11, "D4 02", -1).status, 0x7001);
+    EXPECT_EQ(run(3, 11, "D4 02").status, 0x7001);
+    EXPECT_TRUE(pcsc_double::controls().empty());
+}
+
+TEST_F(EscapeTest, AnswerLongerThanTheEngineBufferIsATransportFailure) {
+    pcsc_double::replyWith(Bytes(1001, 0x90));
+    const EngineRun r = run(9, 12, "00 B0 00 00 00", 1000);
+    EXPECT_EQ(r.status, 0x7000);
+    EXPECT_EQ(r.replyLength, 0);
+    EXPECT_TRUE(untouchedFrom(r, 0));
 }
 
 }  // namespace
