@@ -85,7 +85,7 @@ int waitForCard(unsigned seconds) {
         case WaitResult::Outcome::ServiceError:
             break;
     }
-    reportFailure("waiting for a reader", wait.error);
+    reportFailure("waiting for the reader and a card", wait.error);
     return kNoService;
 }
 
