@@ -85,7 +85,10 @@ void PcscdLink::serve(const std::vector<pollfd>& watched, const Answerer& answer
 
 void PcscdLink::publish(const link::CardState& state) {
     for (auto it = drivers_.begin(); it != drivers_.end();) {
-        const bool due = it->role == link::Role::kEvents && it->sent != state;
+        // Only a card's arrival or departure is news: with "always" presence the ATR of
+        // the one pseudo-card follows the reader's activations, which is no event.
+        const bool due = it->role == link::Role::kEvents &&
+                         (!it->sent || it->sent->present != state.present || it->sent->card_number != state.card_number);
         if (due && !link::write_message(it->descriptor, {link::MessageType::kCardState, link::encode_card_state(state)})) {
             ::close(it->descriptor);
             it = drivers_.erase(it);

@@ -34,7 +34,8 @@ public:
     void watch(std::vector<pollfd>& watched) const;
     // Accepts drivers and answers the requests that have arrived.
     void serve(const std::vector<pollfd>& watched, const Answerer& answer);
-    // Sends the card state to each event connection that has not seen it yet.
+    // Sends the card state to each event connection that has not yet seen this card
+    // arrive or leave.
     void publish(const link::CardState& state);
 
 private:

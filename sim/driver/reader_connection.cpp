@@ -85,10 +85,18 @@ void ReaderConnection::wait_for_wake(std::chrono::milliseconds timeout) {
     ::poll(&watched, 1, static_cast<int>(timeout.count()));
 }
 
+// Reads what stop_waiting() wrote; true when it had written.
+bool ReaderConnection::take_wake() {
+    char drained[16];
+    bool woken = false;
+    while (::read(wake_read_, drained, sizeof drained) > 0) woken = true;
+    return woken;
+}
+
 void ReaderConnection::wait_for_event(std::chrono::milliseconds timeout) {
     const std::lock_guard lock(event_mutex_);
     const auto deadline = std::chrono::steady_clock::now() + timeout;
-    while (!stopping_) {
+    while (!take_wake()) {
         const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
             deadline - std::chrono::steady_clock::now());
         if (left.count() <= 0) return;
@@ -100,14 +108,16 @@ void ReaderConnection::wait_for_event(std::chrono::milliseconds timeout) {
         }
         pollfd watched[2] = {{events_, POLLIN, 0}, {wake_read_, POLLIN, 0}};
         if (::poll(watched, 2, static_cast<int>(left.count())) <= 0) continue;
-        if (watched[1].revents != 0) return;
+        if (watched[1].revents != 0) {
+            take_wake();
+            return;
+        }
         if (!link::read_message(events_, std::chrono::milliseconds(0))) close_descriptor(events_);
         return;
     }
 }
 
 void ReaderConnection::stop_waiting() {
-    stopping_ = true;
     const char wake = 1;
     if (wake_write_ >= 0) (void)!::write(wake_write_, &wake, 1);
 }

@@ -7,7 +7,6 @@
 #ifndef VREADER_DRIVER_READER_CONNECTION_H
 #define VREADER_DRIVER_READER_CONNECTION_H
 
-#include <atomic>
 #include <chrono>
 #include <mutex>
 #include <optional>
@@ -32,13 +31,16 @@ public:
     // comes back, stop_waiting() is called or the timeout has passed. Whatever woke
     // it, the caller looks at the card again.
     void wait_for_event(std::chrono::milliseconds timeout);
-    // Wakes wait_for_event() for good: pcscd is removing the reader.
+    // Wakes wait_for_event() once, now or, when it is not waiting, at its next call.
+    // pcscd asks this on every disconnect (to start its power-off grace period) as
+    // well as when it removes the reader, so it must not stop later waits.
     void stop_waiting();
 
 private:
     int open_connection(link::Role role) const;
     void close_descriptor(int& descriptor);
     void wait_for_wake(std::chrono::milliseconds timeout);
+    bool take_wake();
 
     const std::string path_;
     std::mutex command_mutex_;
@@ -47,7 +49,6 @@ private:
     int events_ = -1;
     int wake_read_ = -1;
     int wake_write_ = -1;
-    std::atomic<bool> stopping_{false};
 };
 
 }  // namespace vreader::driver
