@@ -3,7 +3,9 @@
 
 Inputs (in the results folder): micro-*.json (Google Benchmark), callgrind.md (the
 instruction table), e2e.txt (lines "variant op per-second" from bench/run-e2e, the
-variants alternating within each round).
+variants alternating within each round), and e2e.vpcd-vs-driver.md (the one
+side-by-side comparison of the two pcscd drivers of the virtual reader, kept as
+written).
 """
 import json
 import os
@@ -135,6 +137,10 @@ def main(results):
                 lines.append(f"| {op} | {name} | {target:.2f} | {median:.3f} | {low:.3f} - {high:.3f} | {verdict} |")
     if plot(results, runs):
         lines += ["", "![exchanges per second](e2e.png)"]
+    comparison = os.path.join(results, "e2e.vpcd-vs-driver.md")
+    if os.path.exists(comparison):
+        with open(comparison) as text:
+            lines += [""] + [line.rstrip("\n") for line in text]
     lines += ["", "## The library's own cost (PC/SC double answering at once)", ""]
     lines += micro_table(results)
     callgrind = os.path.join(results, "callgrind.md")
