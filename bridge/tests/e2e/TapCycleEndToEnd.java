@@ -1,0 +1,151 @@
+import java.io.IOException;
+import java.util.Locale;
+
+/**
+ * The Java sequence of a shop program at a reader whose field starts empty, through the real
+ * bridge, reader library and a private pcscd with the virtual reader (card present to PC/SC
+ * only while a tag is in the field): connect with no card (a direct connection to the
+ * reader), a card put in, polled, exchanged, taken out, another put in, polled and exchanged.
+ * Then that tap cycle again and again, with this process's descriptors and resident memory
+ * and pcscd's threads and resident memory printed along the way; they must stay where they
+ * were after a warm-up.
+ *
+ * Usage: TapCycleEndToEnd CYCLES [held|reconnect] (run under "virtual-reader run" with the
+ * scenario taps.json); the environment variable FERROW_SOAK_TAPS, when set, replaces CYCLES. "held" keeps the one connection made at the start; "reconnect" also
+ * calls NativeInitializeACR122 at every tap, as programs written for a reader that drops the
+ * connection with the card do.
+ */
+public final class TapCycleEndToEnd {
+    /** A card of the scenario, the tag type polling reports for it, one command and its answer. */
+    record Card(String id, int tagType, byte[] command, String answer) {
+    }
+
+    private static final Card TYPE_A = new Card("typea", 0x20, bytes(0x00, 0xB0, 0x00, 0x00, 0x0F),
+            "C2 00 0F 20 00 3B 00 34 04 06 E1 04 00 FF 00 00");
+    private static final Card TYPE_B = new Card("typeb", 0x23,
+            bytes(0x00, 0xA4, 0x04, 0x00, 0x06, 0xA0, 0x00, 0x00, 0x00, 0x01, 0x01),
+            "C2 6F 08 84 06 A0 00 00 00 01 01");
+    private static final int POLL_ATTEMPTS = 50;
+    private static final int CONNECTS_PER_TAP = 5;
+    private static final int POLLS_PER_CONNECT = 5;
+    private static final long DESCRIPTOR_SLACK = 3;
+    private static final long THREAD_SLACK = 2;
+    // pcscd's heap may settle a little after the warm-up; a leak of a few dozen bytes
+    // per tap would pass this bound within a few thousand taps.
+    private static final long PCSCD_RESIDENT_SLACK_KIB = 512;
+
+    private static ReaderControl control;
+    private static long extraConnects;
+
+    public static void main(String[] args) throws IOException, InterruptedException {
+        String override = System.getenv("FERROW_SOAK_TAPS");
+        int cycles = Integer.parseInt(override != null && !override.isBlank() ? override.trim() : args[0]);
+        boolean reconnectEachTap = args.length > 1 && args[1].equals("reconnect");
+        try (ReaderControl opened = ReaderControl.open()) {
+            control = opened;
+            firstTaps();
+            soak(cycles, reconnectEachTap);
+        }
+        System.out.println("done: every outcome as expected");
+    }
+
+    private static void firstTaps() throws IOException, InterruptedException {
+        System.out.println("reader: " + control.command("status"));
+        check("bind", JMain.NativeInitInstance());
+        check("connect with an empty field", JMain.NativeInitializeACR122());
+        check("poll of the empty field finds nothing", JMain.NativePollingTags() == 0);
+
+        control.command("insert " + TYPE_A.id());
+        check("poll finds the Type A card", awaitCard(TYPE_A, POLL_ATTEMPTS) > 0);
+        check("exchange with the Type A card", TYPE_A.answer().equals(exchange(TYPE_A)));
+        control.command("remove " + TYPE_A.id());
+        // The chip's own error (InDataExchange status byte): a timeout, or no target once
+        // the reader has noticed the card left.
+        String gone = exchange(TYPE_A);
+        check("the card has gone: chip error 41 xx (" + gone + ")", gone.startsWith("status 41 "));
+        check("poll finds nothing once it is out", JMain.NativePollingTags() == 0);
+
+        control.command("insert " + TYPE_B.id());
+        check("poll finds the Type B card", awaitCard(TYPE_B, POLL_ATTEMPTS) > 0);
+        check("exchange with the Type B card", TYPE_B.answer().equals(exchange(TYPE_B)));
+        control.command("remove " + TYPE_B.id());
+    }
+
+    private static void soak(int cycles, boolean reconnectEachTap) throws IOException, InterruptedException {
+        ProcessFigures figures = ProcessFigures.forVirtualReader();
+        int warmUp = Math.min(100, Math.max(1, cycles / 10));
+        System.out.printf(Locale.ROOT, "soak: %d taps, %s connection; pcscd %d; before: %s%n", cycles,
+                reconnectEachTap ? "a new" : "one held", figures.pcscdPid(), figures.sample());
+        ProcessFigures.Sample settled = null;
+        long polls = 0;
+        long start = System.nanoTime();
+        for (int tap = 1; tap <= cycles; tap++) {
+            Card card = tap % 2 == 0 ? TYPE_A : TYPE_B;
+            control.command("insert " + card.id());
+            int attempts = reconnectEachTap ? connectAndAwait(card, tap) : awaitCard(card, POLL_ATTEMPTS);
+            if (attempts == 0) check("tap " + tap + ": poll finds " + card.id(), false);
+            polls += attempts;
+            String answer = exchange(card);
+            if (!card.answer().equals(answer)) check("tap " + tap + ": exchange with " + card.id() + " (" + answer + ")", false);
+            control.command("remove " + card.id());
+            if (tap == warmUp) settled = figures.sample();
+            if (tap % Math.max(1, cycles / 5) == 0) {
+                System.out.printf(Locale.ROOT, "after %6d taps: %s%n", tap, figures.sample());
+            }
+        }
+        double seconds = (System.nanoTime() - start) / 1e9;
+        ProcessFigures.Sample end = figures.sample();
+        System.out.printf(Locale.ROOT, "%d taps in %.1f s (%.2f ms each, %.2f polls per tap, %d connects again)%n",
+                cycles, seconds, seconds * 1000 / cycles, (double) polls / cycles, extraConnects);
+        System.out.println("after the warm-up of " + warmUp + " taps: " + settled);
+        System.out.println("at the end: " + end);
+        check("descriptors flat", ReconnectSoakEndToEnd.grewAtMost(settled.descriptors(), end.descriptors(), DESCRIPTOR_SLACK));
+        check("pcscd threads flat", ReconnectSoakEndToEnd.grewAtMost(settled.pcscdThreads(), end.pcscdThreads(), THREAD_SLACK));
+        check("pcscd resident memory flat", ReconnectSoakEndToEnd.grewAtMost(settled.pcscdResidentKiB(),
+                end.pcscdResidentKiB(), PCSCD_RESIDENT_SLACK_KIB));
+    }
+
+    // A connect at the very moment pcscd handles the card's arrival can give a connection
+    // that pcscd resets right after (the card is powered up again and its protocol unset:
+    // every transmit then fails). A program that connects per tap connects again when its
+    // poll fails; so does this one, and counts it.
+    private static int connectAndAwait(Card card, int tap) throws InterruptedException {
+        for (int connect = 0; connect < CONNECTS_PER_TAP; connect++) {
+            if (connect > 0) extraConnects++;
+            if (!JMain.NativeInitializeACR122()) continue;
+            int attempts = awaitCard(card, POLLS_PER_CONNECT);
+            if (attempts > 0) return attempts;
+        }
+        System.out.println("tap " + tap + ": no connection found the card");
+        return 0;
+    }
+
+    // Polls until the card shows; the number of polls it took, 0 when it never did.
+    private static int awaitCard(Card card, int pollAttempts) throws InterruptedException {
+        for (int attempt = 1; attempt <= pollAttempts; attempt++) {
+            if ((JMain.NativePollingTags() & 0xFF) == card.tagType()) return attempt;
+            Thread.sleep(10);
+        }
+        return 0;
+    }
+
+    private static String exchange(Card card) {
+        byte[] response = new byte[252];
+        int written = JMain.NativeRequestResponse(0, JMain.EXCHANGE_CARD_DATA, card.command().length, card.command(),
+                response);
+        if (written == 0) return String.format(Locale.ROOT, "status %02X %02X", response[0], response[1]);
+        StringBuilder text = new StringBuilder();
+        for (int i = 0; i < written; i++) text.append(i == 0 ? "" : " ").append(String.format(Locale.ROOT, "%02X", response[i]));
+        return text.toString();
+    }
+
+    private static byte[] bytes(int... values) {
+        byte[] bytes = new byte[values.length];
+        for (int i = 0; i < values.length; i++) bytes[i] = (byte) values[i];
+        return bytes;
+    }
+
+    private static void check(String what, boolean ok) {
+        ReconnectSoakEndToEnd.check(what, ok);
+    }
+}
