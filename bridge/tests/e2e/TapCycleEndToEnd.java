@@ -1,5 +1,7 @@
 import java.io.IOException;
 import java.util.Locale;
+import java.util.Map;
+import java.util.TreeMap;
 
 /**
  * The Java sequence of a shop program at a reader whose field starts empty, through the real
@@ -35,7 +37,7 @@ public final class TapCycleEndToEnd {
     private static final long PCSCD_RESIDENT_SLACK_KIB = 512;
 
     private static ReaderControl control;
-    private static long extraConnects;
+    private static final Map<String, Integer> retries = new TreeMap<>();
 
     public static void main(String[] args) throws IOException, InterruptedException {
         String override = System.getenv("FERROW_SOAK_TAPS");
@@ -82,11 +84,11 @@ public final class TapCycleEndToEnd {
         for (int tap = 1; tap <= cycles; tap++) {
             Card card = tap % 2 == 0 ? TYPE_A : TYPE_B;
             control.command("insert " + card.id());
-            int attempts = reconnectEachTap ? connectAndAwait(card, tap) : awaitCard(card, POLL_ATTEMPTS);
-            if (attempts == 0) check("tap " + tap + ": poll finds " + card.id(), false);
-            polls += attempts;
-            String answer = exchange(card);
-            if (!card.answer().equals(answer)) check("tap " + tap + ": exchange with " + card.id() + " (" + answer + ")", false);
+            if (reconnectEachTap) {
+                polls += tapWithConnect(card, tap);
+            } else {
+                polls += tapOnHeldConnection(card, tap);
+            }
             control.command("remove " + card.id());
             if (tap == warmUp) settled = figures.sample();
             if (tap % Math.max(1, cycles / 5) == 0) {
@@ -95,8 +97,9 @@ public final class TapCycleEndToEnd {
         }
         double seconds = (System.nanoTime() - start) / 1e9;
         ProcessFigures.Sample end = figures.sample();
-        System.out.printf(Locale.ROOT, "%d taps in %.1f s (%.2f ms each, %.2f polls per tap, %d connects again)%n",
-                cycles, seconds, seconds * 1000 / cycles, (double) polls / cycles, extraConnects);
+        System.out.printf(Locale.ROOT, "%d taps in %.1f s (%.2f ms each, %.2f polls per tap)%n",
+                cycles, seconds, seconds * 1000 / cycles, (double) polls / cycles);
+        if (reconnectEachTap) System.out.println("connected again after: " + (retries.isEmpty() ? "nothing" : retries));
         System.out.println("after the warm-up of " + warmUp + " taps: " + settled);
         System.out.println("at the end: " + end);
         check("descriptors flat", ReconnectSoakEndToEnd.grewAtMost(settled.descriptors(), end.descriptors(), DESCRIPTOR_SLACK));
@@ -105,19 +108,41 @@ public final class TapCycleEndToEnd {
                 end.pcscdResidentKiB(), PCSCD_RESIDENT_SLACK_KIB));
     }
 
-    // A connect at the very moment pcscd handles the card's arrival can give a connection
-    // that pcscd resets right after (the card is powered up again and its protocol unset:
-    // every transmit then fails). A program that connects per tap connects again when its
-    // poll fails; so does this one, and counts it.
-    private static int connectAndAwait(Card card, int tap) throws InterruptedException {
+    // One tap on the connection made at the start: poll, exchange. Returns the polls taken.
+    private static int tapOnHeldConnection(Card card, int tap) throws InterruptedException {
+        int attempts = awaitCard(card, POLL_ATTEMPTS);
+        if (attempts == 0) check("tap " + tap + ": poll finds " + card.id(), false);
+        String answer = exchange(card);
+        if (!card.answer().equals(answer)) check("tap " + tap + ": exchange with " + card.id() + " (" + answer + ")", false);
+        return attempts;
+    }
+
+    // One tap of a program that connects per tap: connect, poll, exchange; on a failure it
+    // connects again. A connect at the very moment pcscd handles the card's arrival can give
+    // a shared connection that pcscd resets right after (it powers the card up again and
+    // unsets its protocol, so every further transmit on that connection fails). Each retry
+    // is counted and printed at the end. Returns the polls taken.
+    private static int tapWithConnect(Card card, int tap) throws InterruptedException {
+        String failure = "";
+        int polls = 0;
         for (int connect = 0; connect < CONNECTS_PER_TAP; connect++) {
-            if (connect > 0) extraConnects++;
-            if (!JMain.NativeInitializeACR122()) continue;
+            if (connect > 0) retries.merge(failure, 1, Integer::sum);
+            if (!JMain.NativeInitializeACR122()) {
+                failure = "connect failed";
+                continue;
+            }
             int attempts = awaitCard(card, POLLS_PER_CONNECT);
-            if (attempts > 0) return attempts;
+            polls += attempts == 0 ? POLLS_PER_CONNECT : attempts;
+            if (attempts == 0) {
+                failure = "poll found no card";
+                continue;
+            }
+            String answer = exchange(card);
+            if (card.answer().equals(answer)) return polls;
+            failure = "exchange " + answer;
         }
-        System.out.println("tap " + tap + ": no connection found the card");
-        return 0;
+        check("tap " + tap + " with " + card.id() + ": " + failure + " at each of " + CONNECTS_PER_TAP + " connects", false);
+        return polls;
     }
 
     // Polls until the card shows; the number of polls it took, 0 when it never did.
