@@ -14,8 +14,34 @@
  * exchange, in the two status bytes of the response array). The methods serialise
  * themselves; calls from several threads run one after the other.
  *
- * <p>Connect once. Every successful {@link #NativeInitializeACR122()} opens one more PC/SC
- * connection that stays open until the process ends; call it again only after a failure.
+ * <p>Connect once, and again after a failure: each {@link #NativeInitializeACR122()} first
+ * closes the connection it holds, so connecting again never piles connections up. With no card
+ * on the reader the connection is a direct one to the reader itself, which keeps working while
+ * cards come and go; a connection made while a card lay on the reader ends when that card
+ * leaves (exchanges then fail with 0x7000: connect again).
+ *
+ * <p>JMain is in the unnamed package, and a class in a named package cannot import it. Compile
+ * a small class of your own in the unnamed package beside JMain that implements an interface of
+ * your package and forwards to JMain, and load it once by name:
+ *
+ * <pre>{@code
+ * // CardReader.java, in package com.example.shop
+ * public interface CardReader {
+ *     boolean bind();
+ *     boolean connect();
+ *     static CardReader load() throws ReflectiveOperationException {
+ *         return (CardReader) Class.forName("JMainCalls").getDeclaredConstructor().newInstance();
+ *     }
+ * }
+ * // JMainCalls.java, in the unnamed package
+ * public final class JMainCalls implements com.example.shop.CardReader {
+ *     public boolean bind() { return JMain.NativeInitInstance(); }
+ *     public boolean connect() { return JMain.NativeInitializeACR122(); }
+ * }
+ * }</pre>
+ *
+ * <p>Or call JMain's public static methods by reflection:
+ * {@code (Boolean) Class.forName("JMain").getMethod("NativeInitInstance").invoke(null)}.
  */
 public final class JMain {
     /** Exchange type: the command is sent to the reader unchanged (a raw APDU). */
@@ -40,7 +66,10 @@ public final class JMain {
     public static final int SW_NOT_SENT = 0x7001;
     /** The exchange type is not 10, 11 or 12. */
     public static final int SW_UNKNOWN_EXCHANGE_TYPE = 0x200F;
-    /** Type 11: the chip's timeout error (41 01), which is how a card that has left the field shows. */
+    /**
+     * Type 11: the chip's timeout error (41 01), which is how a card that has left the field
+     * shows; once the reader has noticed, the chip answers 41 27 (no card activated) instead.
+     */
     public static final int SW_CARD_GONE = 0x4101;
 
     static {
@@ -52,8 +81,10 @@ public final class JMain {
 
     /**
      * Loads the reader library {@code libQVR-ACR122.so} (beside {@code libFerrow.so}, else by the
-     * loader's search order) and binds the seven functions the bridge uses. May be called again;
-     * it binds the same functions.
+     * loader's search order) and binds the seven functions the bridge uses, and the disconnect
+     * that {@link #NativeInitializeACR122()} uses to close the connection it holds (a library
+     * without it still binds; connections are then never closed). May be called again; it binds
+     * the same functions.
      *
      * @return {@code true} only if all seven were found. When some are missing, those found
      *         before the first missing one stay usable, and the methods that need only them work.
@@ -61,10 +92,15 @@ public final class JMain {
     public static native boolean NativeInitInstance();
 
     /**
-     * Connects to the first PC/SC reader and keeps the card handle for every later call.
+     * Connects to the reader and keeps the card handle for every later call: the first PC/SC
+     * reader, or the first whose name contains the text in the environment variable
+     * {@code QVR_ACR122_READER}. The connection held from an earlier call is closed first.
+     * When no card lies on the reader, the connection is made directly to the reader; every
+     * method works over it as usual (on a real ACR122U the CCID driver must allow its escape
+     * for that, see docs/ferrow.md).
      *
-     * @return {@code true} if a connection was made. A failed call forgets any earlier
-     *         handle: the card methods then fail until a later call succeeds.
+     * @return {@code true} if a connection was made. A failed call leaves no connection: the
+     *         card methods then fail until a later call succeeds.
      */
     public static native boolean NativeInitializeACR122();
 
