@@ -89,10 +89,11 @@ std::string status(const Words&, VirtualReader& device) {
 
 std::string stats(const Words& words, VirtualReader& device) {
     HandlerStats& s = device.stats();
-    char line[160];
-    std::snprintf(line, sizeof line, "ok commands=%llu mean_us=%.2f max_us=%.2f",
+    char line[200];
+    std::snprintf(line, sizeof line, "ok commands=%llu mean_us=%.2f max_us=%.2f card_state_queries=%llu",
                   static_cast<unsigned long long>(s.commands), s.mean_microseconds(),
-                  static_cast<double>(s.longest.count()) / 1000.0);
+                  static_cast<double>(s.longest.count()) / 1000.0,
+                  static_cast<unsigned long long>(s.card_state_queries));
     if (words.size() == 2 && words[1] == "reset") s = HandlerStats{};
     return line;
 }

@@ -12,7 +12,8 @@
 //   attach                     the reader comes back
 //   status                     one line: attached, presence, rf, field, cards, and
 //                              whether PC/SC is to see a card
-//   stats [reset]              commands handled and time spent per command
+//   stats [reset]              commands handled, time spent per command, and how
+//                              often the driver asked for the card
 //   quit                       end the program
 #ifndef VREADER_CONTROL_COMMANDS_H
 #define VREADER_CONTROL_COMMANDS_H

@@ -11,6 +11,9 @@ namespace vreader {
 
 struct HandlerStats {
     std::uint64_t commands = 0;
+    // How often the driver asked whether a card is present: pcscd asks after each
+    // card event, so a count that keeps rising on an idle reader means it polls.
+    std::uint64_t card_state_queries = 0;
     std::chrono::nanoseconds total{0};
     std::chrono::nanoseconds longest{0};
 

@@ -41,6 +41,7 @@ Message answer_driver_request(const Message& request, VirtualReader& device) {
             device.reader().drop_pending();
             return {MessageType::kAnswer, {}};
         case MessageType::kCardStateQuery:
+            ++device.stats().card_state_queries;
             return card_state_message(device);
         case MessageType::kTransmitT0:
             if (!device.card_state().present) return kRefused;

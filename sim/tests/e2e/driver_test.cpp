@@ -3,6 +3,7 @@
 // a card, card arrival and removal reported by the driver's own event function, the
 // reader model's ATR, and T=0 and T=1.
 #include <cstring>
+#include <thread>
 
 #include "e2e_test_support.h"
 #include "virtual_reader.h"
@@ -121,6 +122,30 @@ TEST_F(Driver, CardArrivalAndRemovalReachPcscAsEventsWithTheModelsAtr) {
 
     ASSERT_EQ(vreader::e2e::control("remove felica"), "ok");
     EXPECT_TRUE(wait_for(SCARD_STATE_EMPTY, 5000ms));
+}
+
+// The number after "card_state_queries=" in the reader's stats.
+long card_state_queries() {
+    const std::string stats = vreader::e2e::control("stats");
+    const auto at = stats.find("card_state_queries=");
+    return at == std::string::npos ? -1 : std::stol(stats.substr(at + 19));
+}
+
+// pcscd asks its driver to stop waiting on every disconnect; the driver must still
+// wait for the next event afterwards instead of letting pcscd ask for the card in a
+// loop.
+TEST_F(Driver, AnIdleReaderIsNotPolledAfterADisconnect) {
+    ASSERT_EQ(vreader::e2e::control("insert typeb"), "ok");
+    ASSERT_TRUE(wait_for(SCARD_STATE_PRESENT, 5000ms));
+    ASSERT_EQ(connect(SCARD_SHARE_SHARED, SCARD_PROTOCOL_T0), SCARD_S_SUCCESS);
+    ASSERT_EQ(SCardDisconnect(card, SCARD_LEAVE_CARD), SCARD_S_SUCCESS);
+    card = 0;
+    std::this_thread::sleep_for(100ms);
+    const long before = card_state_queries();
+    std::this_thread::sleep_for(500ms);
+    const long asked = card_state_queries() - before;
+    std::printf("observed: %ld card state queries in 500 ms on an idle reader\n", asked);
+    EXPECT_LE(asked, 2);
 }
 
 TEST_F(Driver, T0AnnouncesAnswersT1GivesThemWhole) {
