@@ -41,12 +41,17 @@ public final class FaultRecoveryEndToEnd {
         control("attach");
         check("reconnect after the reader is back", awaitReconnect());
         // pcscd may still be powering the reader's card up when the connect returns: the
-        // first command can fail, as after any reader replug. A caller polls again.
+        // first command can fail, as after any reader replug. A caller polls again. A
+        // connect made at the very moment pcscd handles the card's arrival can also give a
+        // connection that pcscd resets at once; when polls keep failing, connect again
+        // (which closes the failed connection).
         byte found = 0;
         int attempts = 0;
         while (found != 0x23 && attempts++ < 20) {
             found = JMain.NativePollingTags();
-            if (found != 0x23) Thread.sleep(50);
+            if (found == 0x23) break;
+            Thread.sleep(50);
+            if (attempts % 5 == 0) JMain.NativeInitializeACR122();
         }
         check(String.format(Locale.ROOT, "poll after reconnect (tag type %02X, attempt %d)", found, attempts),
                 found == 0x23);
