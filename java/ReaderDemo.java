@@ -166,8 +166,11 @@ public final class ReaderDemo {
         err.println("ferrow-java: no reader to connect to. The demo needs one of these:");
         err.println("  - a real ACR122U, plugged in, with pcscd running (apt install pcscd) and the kernel's"
                 + " pn533, pn533_usb and nfc modules blacklisted; qvr-probe shows what PC/SC sees;");
-        err.println("  - the virtual reader, started from the source tree as root, which runs the demo"
-                + " against a private pcscd:");
+        err.println("  - the virtual reader, which starts a private pcscd with a virtual ACR122U and runs the"
+                + " demo against it; installed:");
+        err.println("      virtual-reader run --scenario <share>/virtual-acr122u/scenarios/demo.json --"
+                + " java -Djava.library.path=<lib> -jar <share>/java/ferrow-java.jar");
+        err.println("    or in the source tree after make:");
         err.println("      scripts/virtual-reader run --scenario sim/scenarios/demo.json --"
                 + " java -Djava.library.path=build/lib -jar build/lib/ferrow-java.jar");
         String socket = System.getenv("PCSCLITE_CSOCK_NAME");

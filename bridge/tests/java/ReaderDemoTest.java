@@ -31,15 +31,16 @@ class ReaderDemoTest {
             "oSendTo card=4660 type=12 length=13 capacity=1000 command=" + ReaderDemo.DEFAULT_COMMAND;
 
     // The default asks an ISO/IEC 14443-4 card with type 12, so any status word the card
-    // gives (6D 00 from a card without that application) is a successful exchange.
+    // gives (6D 00 from a card without that application, after the chip's D5 41 00) is a
+    // successful exchange.
     @Test
     void byDefaultAnIso14443Part4CardIsSelectedWithType12AndAnyAnswerPasses() {
-        ReaderDouble.script("poll_type=0x23", "send_reply=6D00");
+        ReaderDouble.script("poll_type=0x23", "send_reply=D541006D00");
         ReaderDouble.clearJournal();
         Run run = runDemo();
         assertEquals(0, run.exitCode(), run.toString());
         assertTrue(run.says("tag type 0x23 (ISO/IEC 14443-4 Type B)"), run.toString());
-        assertTrue(run.says("3 bytes: C2 6D 00"), run.toString());
+        assertTrue(run.says("6 bytes: C2 D5 41 00 6D 00"), run.toString());
         assertTrue(run.says("done: every step as expected"), run.toString());
         assertTrue(ReaderDouble.journal().contains(DEFAULT_SELECT_SENT), ReaderDouble.journal().toString());
     }
