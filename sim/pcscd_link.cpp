@@ -22,14 +22,19 @@ bool readable(const std::vector<pollfd>& watched, int descriptor) {
 
 }  // namespace
 
+void PcscdLink::close_all() noexcept {
+    if (!listening()) return;
+    for (const Driver& driver : drivers_) ::close(driver.descriptor);
+    drivers_.clear();
+    ::close(listener_);
+    listener_ = -1;
+    ::unlink(path_.c_str());
+}
+
 void PcscdLink::listen(bool on) {
     if (on == listening()) return;
     if (!on) {
-        for (const Driver& driver : drivers_) ::close(driver.descriptor);
-        drivers_.clear();
-        ::close(listener_);
-        listener_ = -1;
-        ::unlink(path_.c_str());
+        close_all();
         return;
     }
     sockaddr_un address{};

@@ -21,7 +21,7 @@ public:
     using Answerer = std::function<link::Message(const link::Message& request)>;
 
     explicit PcscdLink(std::string socket_path) : path_(std::move(socket_path)) {}
-    ~PcscdLink() { listen(false); }
+    ~PcscdLink() { close_all(); }
     PcscdLink(const PcscdLink&) = delete;
     PcscdLink& operator=(const PcscdLink&) = delete;
 
@@ -45,6 +45,7 @@ private:
         std::optional<link::CardState> sent;
     };
 
+    void close_all() noexcept;
     void accept_driver();
     // False when the driver has gone or broke the protocol.
     bool serve_driver(Driver& driver, const Answerer& answer);

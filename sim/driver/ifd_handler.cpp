@@ -176,9 +176,8 @@ VREADER_IFD_EXPORT RESPONSECODE IFDHGetCapabilities(DWORD Lun, DWORD Tag, PDWORD
         }
         case TAG_IFD_SIMULTANEOUS_ACCESS:
             return give_value<UCHAR>(16, Length, Value);  // readers this driver can serve
-        case TAG_IFD_THREAD_SAFE:
-            return give_value<UCHAR>(1, Length, Value);
-        case TAG_IFD_SLOTS_NUMBER:
+        case TAG_IFD_THREAD_SAFE:   // readers may be used at the same time
+        case TAG_IFD_SLOTS_NUMBER:  // one slot
             return give_value<UCHAR>(1, Length, Value);
         case TAG_IFD_SLOT_THREAD_SAFE:
             return give_value<UCHAR>(0, Length, Value);
