@@ -130,7 +130,7 @@ TEST_F(Faults, ReaderDropsAndComesBack) {
     char name[200] = {};
     const std::int32_t named = oPCSCReaderName(name);
     std::printf("observed: while dropped, oPCSCReaderName gives %d (%s)\n", named, name);
-    EXPECT_EQ(named, 1) << "pcscd keeps listing the vpcd slot";
+    EXPECT_EQ(named, 1) << "pcscd keeps listing the reader, its slot empty";
     // No card: the library falls back to a direct connection to the listed reader,
     // on which nothing answers the escape while the reader is away.
     const std::int32_t direct = oConnectPCSCReader();

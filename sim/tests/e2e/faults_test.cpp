@@ -56,7 +56,7 @@ TEST_F(DemoFaults, SlowAnswerHoldsTheReplyBack) {
 TEST_F(DemoFaults, ReaderThatDisappearsFailsTransmitsUntilItIsBack) {
     EXPECT_EQ(chip_hex(kGetFirmwareVersion), "D5 03 32 01 06 07");
     EXPECT_EQ(control("drop"), "ok");
-    // vpcd and pcscd learn of the lost reader asynchronously: a transmit already on
+    // The driver and pcscd learn of the lost reader asynchronously: a transmit already on
     // its way may still be answered, but the next ones must fail.
     bool failed = false;
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(3);

@@ -1,5 +1,5 @@
-// Not a test of speed: prints what one direct transmit + GET RESPONSE costs
-// through pcscd and vpcd, and what the virtual reader itself spends per command.
+// Not a test of speed: prints what one direct transmit + GET RESPONSE costs through
+// pcscd and the project's driver, and what the virtual reader itself spends per command.
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
