@@ -32,15 +32,29 @@ bool tracedTransmit(std::int32_t card, const std::uint8_t* bytes, std::size_t co
     return delivered(result, length, capacity, received);
 }
 
-// The CCID escape into a receive buffer of capacity bytes. A driver that refuses
-// the escape (the CCID driver does unless its option allows it) makes this fail.
+LONG escapeWithCode(DWORD code, std::int32_t card, const std::uint8_t* bytes, std::size_t count,
+                    std::uint8_t* reply, std::size_t capacity, DWORD& length) noexcept {
+    length = 0;
+    const LONG result = SCardControl(static_cast<SCARDHANDLE>(card), code, bytes,
+                                     static_cast<DWORD>(count), reply,
+                                     static_cast<DWORD>(capacity), &length);
+    if (trace::enabled()) traceExchange("control", card, bytes, count, reply, capacity, length, result);
+    return result;
+}
+
+// The CCID escape into a receive buffer of capacity bytes. A driver that does not
+// know the escape's number says the feature is unsupported: the same bytes then go
+// once more under the number Linux's CCID driver uses. A driver that refuses the
+// escape itself (the CCID driver does unless its option allows it) makes this fail.
 bool escapeOnce(std::int32_t card, const std::uint8_t* bytes, std::size_t count,
                 std::uint8_t* reply, std::size_t capacity, std::size_t& received) noexcept {
     DWORD length = 0;
-    const LONG result = SCardControl(static_cast<SCARDHANDLE>(card), pcsc::kEscapeControlCode,
-                                     bytes, static_cast<DWORD>(count), reply,
-                                     static_cast<DWORD>(capacity), &length);
-    if (trace::enabled()) traceExchange("control", card, bytes, count, reply, capacity, length, result);
+    LONG result = escapeWithCode(pcsc::kEscapeControlCode, card, bytes, count, reply, capacity, length);
+    if (result == static_cast<LONG>(SCARD_E_UNSUPPORTED_FEATURE) &&
+        pcsc::kFallbackEscapeControlCode != pcsc::kEscapeControlCode) {
+        result = escapeWithCode(pcsc::kFallbackEscapeControlCode, card, bytes, count, reply,
+                                capacity, length);
+    }
     return delivered(result, length, capacity, received);
 }
 

@@ -145,14 +145,15 @@ TEST_F(WireTest, RefusedOrShortEscapeIsATransportFailure) {
     std::uint8_t found = 0x77;
     const Bytes command = hex("00 B0 00 00 02");
 
-    // The CCID driver refuses the escape unless its option allows it.
-    pcsc_double::failNext(Call::Control, SCARD_E_UNSUPPORTED_FEATURE);
+    // The CCID driver refuses the escape unless its option allows it; pcscd then
+    // reports the driver's communication error.
+    pcsc_double::failNext(Call::Control, SCARD_E_NOT_TRANSACTED);
     EXPECT_EQ(oFirmwareVer(card, reply.data(), &length), 0x7000);
     EXPECT_EQ(length, 0);
-    pcsc_double::failNext(Call::Control, SCARD_E_UNSUPPORTED_FEATURE);
+    pcsc_double::failNext(Call::Control, SCARD_E_NOT_TRANSACTED);
     EXPECT_EQ(oPollingTags(card, reply.data(), &length, &found, "01"), 0x7000);
     EXPECT_EQ(found, 0x77);
-    pcsc_double::failNext(Call::Control, SCARD_E_UNSUPPORTED_FEATURE);
+    pcsc_double::failNext(Call::Control, SCARD_E_NOT_TRANSACTED);
     EXPECT_EQ(oSendTo(card, 10, command.data(), 5, reply.data(), 100, &length), 0);
     // An answer without a whole status word.
     pcsc_double::replyWith(hex("90"));
@@ -160,6 +161,32 @@ TEST_F(WireTest, RefusedOrShortEscapeIsATransportFailure) {
     pcsc_double::replyWith(hex("90"));
     EXPECT_EQ(oSendTo(card, 10, command.data(), 5, reply.data(), 100, &length), 0);
     EXPECT_EQ(reply[0], kUntouched);
+    oDisconnectPCSCReader(card);
+}
+
+// Linux's CCID driver numbers its escape 1 and calls 3500 an unsupported feature:
+// the same bytes then go once more under its number; no other refusal is retried.
+TEST_F(WireTest, EscapeUnknownToTheDriverIsSentAgainUnderTheCcidNumber) {
+    const std::int32_t card = connectWithEmptyField();
+    std::array<std::uint8_t, 251> reply{};
+    std::int32_t length = 0;
+    pcsc_double::failNext(Call::Control, SCARD_E_UNSUPPORTED_FEATURE);
+    pcsc_double::replyWith(hex("D5 03 32 01 06 07 90 00"));
+    EXPECT_EQ(oFirmwareVer(card, reply.data(), &length), 0x9000);
+    EXPECT_EQ(hexPrefix(reply.data(), static_cast<std::size_t>(length)), "D5 03 32 01 06 07");
+    ASSERT_EQ(pcsc_double::controls().size(), 2u);
+    EXPECT_EQ(pcsc_double::controls()[0].code, kEscapeCode);
+    EXPECT_EQ(pcsc_double::controls()[1].code, 0x42000001u);
+    EXPECT_EQ(hexOf(pcsc_double::controls()[1].sent), "FF 00 00 00 02 D4 02");
+
+    pcsc_double::failAll(Call::Control, SCARD_E_UNSUPPORTED_FEATURE);
+    EXPECT_EQ(oFirmwareVer(card, reply.data(), &length), 0x7000);
+    EXPECT_EQ(pcsc_double::controls().size(), 4u) << "one retry, not a loop";
+    pcsc_double::failAll(Call::Control, SCARD_S_SUCCESS);
+
+    pcsc_double::failNext(Call::Control, SCARD_E_NOT_TRANSACTED);
+    EXPECT_EQ(oFirmwareVer(card, reply.data(), &length), 0x7000);
+    EXPECT_EQ(pcsc_double::controls().size(), 5u) << "a refusal of the escape itself is final";
     oDisconnectPCSCReader(card);
 }
 

@@ -408,7 +408,7 @@ TEST_F(EscapeTest, LedBuzzerNeedsAWholeStatusWord) {
     EXPECT_EQ(run(2, 11, "01 01 01 01").status, 0x9000);
     answer("90");
     EXPECT_EQ(run(2, 11, "01 01 01 01").status, 0x8000);
-    pcsc_double::failNext(pcsc_double::Call::Control, SCARD_E_UNSUPPORTED_FEATURE);
+    pcsc_double::failNext(pcsc_double::Call::Control, SCARD_E_NOT_TRANSACTED);
     EXPECT_EQ(run(2, 11, "01 01 01 01").status, 0x8000);
     EXPECT_EQ(pcsc_double::controls().size(), 3u);
     EXPECT_EQ(hexOf(pcsc_double::controls()[0].sent), "FF 00 40 50 04 01 01 01 01");

@@ -12,6 +12,9 @@ namespace qvr::pcsc {
 // The CCID escape: a command for the reader itself on a direct connection, which the
 // ACR122U takes when no card is there to carry it (pcsc-lite numbers it 0x42000DAC).
 constexpr DWORD kEscapeControlCode = SCARD_CTL_CODE(3500);
+// Linux's CCID driver knows its vendor escape as function 1 (0x42000001) and refuses
+// 3500 as an unsupported feature; the same escape is then sent under this number.
+constexpr DWORD kFallbackEscapeControlCode = SCARD_CTL_CODE(1);
 
 inline LONG connect(SCARDCONTEXT context, LPCSTR reader, DWORD shareMode, DWORD protocols,
                     SCARDHANDLE* card, DWORD* activeProtocol) noexcept {

@@ -18,6 +18,8 @@ namespace qvr::pcsc {
 // The CCID escape: a command for the reader itself on a direct connection. WinSCard's
 // own macro builds a device I/O control code from the function number 3500.
 constexpr DWORD kEscapeControlCode = SCARD_CTL_CODE(3500);
+// Windows' CCID drivers know only 3500: no second number to try.
+constexpr DWORD kFallbackEscapeControlCode = kEscapeControlCode;
 
 inline LONG connect(SCARDCONTEXT context, LPCSTR reader, DWORD shareMode, DWORD protocols,
                     SCARDHANDLE* card, DWORD* activeProtocol) noexcept {
