@@ -154,8 +154,12 @@ TEST_F(Faults, ReaderDropsAndComesBack) {
 }
 
 std::vector<std::string> commandLineOf(pid_t pid) {
+    // Through the stream's own extraction, which turns a read that fails because the
+    // process just ended into an empty result; a stream buffer iterator would throw.
     std::ifstream file("/proc/" + std::to_string(pid) + "/cmdline");
-    const std::string all((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+    std::stringstream text;
+    text << file.rdbuf();
+    const std::string all = text.str();
     std::vector<std::string> words;
     std::stringstream stream(all);
     for (std::string word; std::getline(stream, word, '\0');) words.push_back(word);
