@@ -13,6 +13,10 @@ VirtualReader::VirtualReader(Scenario scenario, Presence presence)
 void VirtualReader::after_change() {
     reader_.poll_field();
     auto atr = reader_.card_atr();
+    // An answer already announced with 61 Le is fetched over the card's connection
+    // at once (switching the RF field off is such a command); on the hardware the
+    // slot change that reports the card gone reaches the host after that fetch.
+    if (!atr && activated_atr_ && reader_.has_pending()) return;
     if (atr != activated_atr_) {
         activated_atr_ = std::move(atr);
         ++card_number_;

@@ -72,6 +72,19 @@ TEST(TagPresence, PcscSeesACardOnlyWhileTheReaderHasActivatedOne) {
     EXPECT_EQ(device.card_state().atr, device.reader().card_atr().value_or(Bytes{}));
 }
 
+// Switching the RF field off loses the card, but the chip's answer to that very
+// command, announced with 61 Le, is still fetched over the card's connection.
+TEST(TagPresence, AnAnnouncedAnswerIsFetchedBeforeTheCardIsReportedGone) {
+    VirtualReader device{two_cards_one_in_field(), Presence::WhileTagInField};
+    ASSERT_TRUE(device.card_state().present);
+    EXPECT_EQ(device.reader().transmit(H("FF 00 00 00 04 D4 32 01 00")), H("61 04"));
+    device.after_change();
+    EXPECT_TRUE(device.card_state().present);
+    EXPECT_EQ(device.reader().transmit(H("FF C0 00 00 04")), H("D5 33 90 00"));
+    device.after_change();
+    EXPECT_FALSE(device.card_state().present);
+}
+
 TEST(AlwaysPresence, OneCardForTheWholeRun) {
     VirtualReader device{two_cards_one_in_field(), Presence::Always};
     const std::uint32_t number = device.card_state().card_number;
