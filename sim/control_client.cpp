@@ -1,11 +1,11 @@
 #include "control_client.h"
 
-#include <cstring>
+#include "link_protocol.h"
+
 #include <thread>
 
 #include <poll.h>
 #include <sys/socket.h>
-#include <sys/un.h>
 #include <unistd.h>
 
 namespace vreader {
@@ -13,19 +13,7 @@ namespace vreader {
 namespace {
 
 // A connected descriptor, or -1 when nobody listens there (yet).
-int connect_once(const std::string& path) {
-    sockaddr_un address{};
-    address.sun_family = AF_UNIX;
-    if (path.size() >= sizeof address.sun_path) return -1;
-    std::memcpy(address.sun_path, path.c_str(), path.size() + 1);
-    const int s = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    if (s < 0) return -1;
-    if (::connect(s, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0) {
-        ::close(s);
-        return -1;
-    }
-    return s;
-}
+int connect_once(const std::string& path) { return path.empty() ? -1 : link::connect_unix(path); }
 
 std::optional<std::string> read_line(int s, std::chrono::steady_clock::time_point deadline) {
     std::string line;
