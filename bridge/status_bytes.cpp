@@ -3,23 +3,19 @@
 #include <cstdio>
 #include <optional>
 
+#include "vocabulary/hex_text.h"
+
 namespace ferrow {
 namespace {
 
 // Up to eight hex digits of a 32-bit value and the terminator.
 constexpr std::size_t kStatusTextSize = 9;
 
-std::optional<std::uint8_t> hexDigitValue(char c) noexcept {
-    if (c >= '0' && c <= '9') return static_cast<std::uint8_t>(c - '0');
-    if (c >= 'A' && c <= 'F') return static_cast<std::uint8_t>(c - 'A' + 10);
-    if (c >= 'a' && c <= 'f') return static_cast<std::uint8_t>(c - 'a' + 10);
-    return std::nullopt;  // includes the terminator of a text shorter than four characters
-}
-
+// A terminator is no digit: a text shorter than four characters does not decode.
 std::optional<std::uint8_t> decodePair(const char* pair) noexcept {
-    const auto high = hexDigitValue(pair[0]);
+    const auto high = qvr::hexDigitValue(static_cast<unsigned char>(pair[0]));
     if (!high) return std::nullopt;
-    const auto low = hexDigitValue(pair[1]);
+    const auto low = qvr::hexDigitValue(static_cast<unsigned char>(pair[1]));
     if (!low) return std::nullopt;
     return static_cast<std::uint8_t>(*high * 16 + *low);
 }

@@ -9,6 +9,8 @@
 
 #include "hexkit_converter.h"
 
+namespace hexkit {
+
 template <typename Result, typename Operation>
 Result runInCallShell(Operation&& operation) noexcept {
     try {
@@ -18,5 +20,7 @@ Result runInCallShell(Operation&& operation) noexcept {
         return Result{0};
     }
 }
+
+}  // namespace hexkit
 
 #endif

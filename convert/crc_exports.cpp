@@ -3,7 +3,7 @@
 #include "convert_api.h"
 
 long oComputeCrc(int type, char* data, int len, unsigned char* first, unsigned char* second) {
-    return runInCallShell<long>([&](const HexkitConverter& converter) {
+    return hexkit::runInCallShell<long>([&](const hexkit::HexkitConverter& converter) {
         return converter.computeCrc(type, data, len, first, second);
     });
 }

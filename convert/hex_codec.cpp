@@ -8,8 +8,10 @@
 #include <cstdint>
 #include <cstring>
 
-#include "hex_digits.h"
 #include "hexkit_converter.h"
+#include "vocabulary/hex_text.h"
+
+namespace hexkit {
 
 namespace {
 
@@ -34,9 +36,9 @@ long HexkitConverter::ascii2Hex(long len, const unsigned char* text, unsigned ch
     std::array<unsigned char, kWorkingBufferSize> working{};
     const auto byteCount = static_cast<std::size_t>(len / 2);
     for (std::size_t i = 0; i < byteCount; ++i) {
-        const auto high = hexkit::hexDigitValue(text[2 * i]);
+        const auto high = qvr::hexDigitValue(text[2 * i]);
         if (!high) return refuseAscii2Hex(out);
-        const auto low = hexkit::hexDigitValue(text[2 * i + 1]);
+        const auto low = qvr::hexDigitValue(text[2 * i + 1]);
         if (!low) return refuseAscii2Hex(out);
         working[i] = static_cast<unsigned char>(*high * 16 + *low);
     }
@@ -51,8 +53,8 @@ long HexkitConverter::hex2Ascii(long len, const unsigned char* bytes, unsigned c
     std::array<unsigned char, kWorkingBufferSize> working{};
     const auto byteCount = static_cast<std::size_t>(len);
     for (std::size_t i = 0; i < byteCount; ++i) {
-        working[2 * i] = static_cast<unsigned char>(hexkit::upperHexDigit(bytes[i] >> 4));
-        working[2 * i + 1] = static_cast<unsigned char>(hexkit::upperHexDigit(bytes[i]));
+        working[2 * i] = static_cast<unsigned char>(qvr::upperHexDigit(bytes[i] >> 4));
+        working[2 * i + 1] = static_cast<unsigned char>(qvr::upperHexDigit(bytes[i]));
     }
     std::memcpy(out, working.data(), 2 * byteCount);
     out[2 * byteCount] = 0;
@@ -63,9 +65,11 @@ long HexkitConverter::hexToLong(const char* text) const {
     if (text == nullptr) return 0;
     std::uint32_t value = 0;  // wraps modulo 2^32: only the last eight digits count
     for (const char* c = text; *c != '\0'; ++c) {
-        const auto digit = hexkit::hexDigitValue(static_cast<unsigned char>(*c));
+        const auto digit = qvr::hexDigitValue(static_cast<unsigned char>(*c));
         if (!digit) break;
         value = value * 16u + *digit;
     }
     return static_cast<long>(static_cast<std::int32_t>(value));
 }
+
+}  // namespace hexkit

@@ -3,16 +3,16 @@
 #include "convert_api.h"
 
 long oAscii2Hex(long len, unsigned char* text, unsigned char* out) {
-    return runInCallShell<long>(
-        [&](const HexkitConverter& converter) { return converter.ascii2Hex(len, text, out); });
+    return hexkit::runInCallShell<long>(
+        [&](const hexkit::HexkitConverter& converter) { return converter.ascii2Hex(len, text, out); });
 }
 
 long oHex2Ascii(long len, unsigned char* bytes, unsigned char* out) {
-    return runInCallShell<long>(
-        [&](const HexkitConverter& converter) { return converter.hex2Ascii(len, bytes, out); });
+    return hexkit::runInCallShell<long>(
+        [&](const hexkit::HexkitConverter& converter) { return converter.hex2Ascii(len, bytes, out); });
 }
 
 long oHexToLong(char* text) {
-    return runInCallShell<long>(
-        [&](const HexkitConverter& converter) { return converter.hexToLong(text); });
+    return hexkit::runInCallShell<long>(
+        [&](const hexkit::HexkitConverter& converter) { return converter.hexToLong(text); });
 }

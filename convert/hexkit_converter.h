@@ -4,6 +4,8 @@
 #ifndef HEXKIT_HEXKIT_CONVERTER_H
 #define HEXKIT_HEXKIT_CONVERTER_H
 
+namespace hexkit {
+
 class HexkitConverter {
 public:
     long ascii2Hex(long len, const unsigned char* text, unsigned char* out) const;
@@ -16,5 +18,7 @@ public:
     int writeProfileString(const char* value, const char* section, const char* key,
                            const char* file) const;
 };
+
+}  // namespace hexkit
 
 #endif

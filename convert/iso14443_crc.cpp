@@ -10,6 +10,8 @@
 
 #include "hexkit_converter.h"
 
+namespace hexkit {
+
 namespace {
 
 constexpr int kCrcTypeA = 1;
@@ -52,3 +54,5 @@ long HexkitConverter::computeCrc(int type, const char* data, int len, unsigned c
     *second = static_cast<unsigned char>(crc >> 8);
     return 1;
 }
+
+}  // namespace hexkit

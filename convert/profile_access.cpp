@@ -13,6 +13,8 @@
 #include "hexkit_converter.h"
 #include "profile_service.h"
 
+namespace hexkit {
+
 namespace {
 
 constexpr std::size_t kValueBufferSize = 256;
@@ -35,7 +37,7 @@ std::size_t fillValueBuffer(std::string_view value) {
 long HexkitConverter::getProfileString(const char* section, const char* key, const char* file,
                                        char* out) const {
     if (out == nullptr) return 0;
-    const std::string value = hexkit::readProfileValue(section, key, file);
+    const std::string value = readProfileValue(section, key, file);
 
     const std::lock_guard lock(valueBufferMutex);
     const std::size_t count = fillValueBuffer(value);
@@ -49,7 +51,9 @@ long HexkitConverter::getProfileString(const char* section, const char* key, con
 
 int HexkitConverter::writeProfileString(const char* value, const char* section, const char* key,
                                         const char* file) const {
-    hexkit::writeProfileValue(value, section, key, file);
+    writeProfileValue(value, section, key, file);
     // Every write reports 1, done or not: callers learn nothing from the result.
     return 1;
 }
+
+}  // namespace hexkit

@@ -4,14 +4,14 @@
 
 long oGetPrivateProfileString(char* const section, char* const key, char const* const file,
                               char* const out) {
-    return runInCallShell<long>([&](const HexkitConverter& converter) {
+    return hexkit::runInCallShell<long>([&](const hexkit::HexkitConverter& converter) {
         return converter.getProfileString(section, key, file, out);
     });
 }
 
 int oWritePrivateProfileString(char const* const value, char const* const section,
                                char const* const key, char const* const file) {
-    return runInCallShell<int>([&](const HexkitConverter& converter) {
+    return hexkit::runInCallShell<int>([&](const hexkit::HexkitConverter& converter) {
         return converter.writeProfileString(value, section, key, file);
     });
 }

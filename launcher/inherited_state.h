@@ -1,6 +1,9 @@
 // What a process may inherit from whoever started it and must not pass on to
 // the handler it starts.
-#pragma once
+#ifndef VANTO_INHERITED_STATE_H
+#define VANTO_INHERITED_STATE_H
 
 // Puts back the defaults the hand-over relies on. Called once, first thing.
 void resetInheritedProcessState() noexcept;
+
+#endif

@@ -1,5 +1,6 @@
 // Splitting a Windows path held in a narrow (ANSI code page) string.
-#pragma once
+#ifndef VANTO_MODULE_PATH_H
+#define VANTO_MODULE_PATH_H
 
 #include <optional>
 #include <string>
@@ -13,3 +14,5 @@
 // code pages (932, 936, 949, 950) the second byte of a character can have the
 // value of '\' and must not be taken for a separator.
 std::optional<std::string> folderOfFile(const std::string& file, unsigned int codePage);
+
+#endif

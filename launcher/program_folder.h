@@ -1,5 +1,6 @@
 // Where the running program lies, whatever the current directory.
-#pragma once
+#ifndef VANTO_PROGRAM_FOLDER_H
+#define VANTO_PROGRAM_FOLDER_H
 
 #include <optional>
 #include <string>
@@ -15,3 +16,5 @@
 // of a drive gives the root itself ("C:\"), not the bare drive ("C:", which
 // would mean that drive's current directory).
 std::optional<std::string> programFolder();
+
+#endif

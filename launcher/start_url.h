@@ -1,5 +1,6 @@
 // Hand-over of a file to the desktop's default handler.
-#pragma once
+#ifndef VANTO_START_URL_H
+#define VANTO_START_URL_H
 
 #include <cstdint>
 #include <string>
@@ -22,3 +23,5 @@
 // SE_ERR_NOASSOC when nothing is registered to open it, SE_ERR_PNF when the
 // program's folder is unknown).
 std::int32_t StartURL(const std::string& fileName) noexcept;
+
+#endif

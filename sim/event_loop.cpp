@@ -31,7 +31,7 @@ void catch_stop_signals() {
 
 void trace(const char* direction, const link::Message& message) {
     std::fprintf(stderr, "virtual-acr122u: %s %02X %s\n", direction, static_cast<unsigned>(message.type),
-                 to_hex(message.payload).c_str());
+                 formatHex(message.payload).c_str());
 }
 
 // Control commands from stdin and the control socket, served both by the main loop

@@ -36,7 +36,7 @@ public:
             fail(std::string("missing \"") + name + "\"");
         }
         const json& value = description_.at(name);
-        const auto bytes = value.is_string() ? parse_hex(value.get<std::string>()) : std::nullopt;
+        const auto bytes = value.is_string() ? parseHex(value.get<std::string>()) : std::nullopt;
         if (!bytes || bytes->size() < min_size || bytes->size() > max_size) {
             fail(std::string("\"") + name + "\" must be hex of " + std::to_string(min_size) +
                  (min_size == max_size ? "" : " to " + std::to_string(max_size)) + " bytes");
@@ -65,8 +65,8 @@ public:
         const json& pairs = description_.at(name);
         if (!pairs.is_array()) fail(std::string("\"") + name + "\" must be a list");
         for (const json& pair : pairs) {
-            const auto command = parse_hex(pair.value("command", std::string{}));
-            const auto response = parse_hex(pair.value("response", std::string{}));
+            const auto command = parseHex(pair.value("command", std::string{}));
+            const auto response = parseHex(pair.value("response", std::string{}));
             if (!command || command->empty() || !response) {
                 fail(std::string("each of \"") + name + "\" needs \"command\" and \"response\" hex");
             }

@@ -6,16 +6,18 @@
 #include <cstdio>
 #include <span>
 
-#include "hex_text.h"
-#include "tag_types.h"
+#include "vocabulary/hex_text.h"
+#include "vocabulary/pn532_codes.h"
+
+namespace qvr::tools {
 
 namespace {
 
 using Bytes = std::span<const std::uint8_t>;
 
-std::string hex(Bytes bytes) { return formatHex(bytes.data(), bytes.size()); }
+std::string hex(Bytes bytes) { return formatHex(bytes); }
 
-std::string hexByte(std::uint8_t byte) { return formatHex(&byte, 1); }
+std::string hexByte(std::uint8_t byte) { return formatHex({&byte, 1}); }
 
 // SAK bit 6 (0x20): the card speaks ISO/IEC 14443-4 (and so sends an ATS).
 std::string sakText(std::uint8_t sak) {
@@ -106,7 +108,7 @@ std::vector<DecodedCard> decodeAutoPollReply(const std::uint8_t* reply, std::siz
             break;
         }
         card.type = rest[0];
-        card.technology = tagTypeName(card.type);
+        card.technology = pn532::tagTypeName(card.type);
         const std::size_t declared = rest[1];
         const Bytes data = rest.subspan(2, std::min(declared, rest.size() - 2));
         decodeTarget(data, card);
@@ -115,3 +117,5 @@ std::vector<DecodedCard> decodeAutoPollReply(const std::uint8_t* reply, std::siz
     }
     return cards;
 }
+
+}  // namespace qvr::tools

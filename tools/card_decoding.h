@@ -18,6 +18,8 @@
 #include <utility>
 #include <vector>
 
+namespace qvr::tools {
+
 struct DecodedCard {
     std::uint8_t type = 0;
     std::string technology;                                  // e.g. "ISO/IEC 14443-4 Type B"
@@ -27,5 +29,7 @@ struct DecodedCard {
 
 // Every target of the reply, in the chip's order; empty when no target answered.
 std::vector<DecodedCard> decodeAutoPollReply(const std::uint8_t* reply, std::size_t length);
+
+}  // namespace qvr::tools
 
 #endif

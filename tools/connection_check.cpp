@@ -5,6 +5,8 @@
 
 #include <array>
 
+namespace qvr::tools {
+
 namespace {
 
 // The handle as PC/SC has it; the library carries it as a 32-bit value.
@@ -66,3 +68,5 @@ ConnectFailure diagnoseConnect(const std::string& reader) {
     SCardReleaseContext(context);
     return failure;
 }
+
+}  // namespace qvr::tools

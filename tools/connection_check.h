@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+namespace qvr::tools {
+
 enum class ConnectionKind {
     SharedCard,  // shared, with a card protocol: a tag was in the field
     Direct,      // to the reader itself, no card protocol: commands go through the escape
@@ -36,5 +38,7 @@ struct ConnectFailure {
 // The library returned no handle for this reader: makes the same connects (shared
 // T=0, then direct when no tag is present), releases all, and says which failed.
 ConnectFailure diagnoseConnect(const std::string& reader);
+
+}  // namespace qvr::tools
 
 #endif

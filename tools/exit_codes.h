@@ -2,6 +2,8 @@
 #ifndef QVR_PROBE_EXIT_CODES_H
 #define QVR_PROBE_EXIT_CODES_H
 
+namespace qvr::tools {
+
 enum ProbeExit : int {
     kProbeDone = 0,           // every step ran; the field may have been empty
     kBadCommandLine = 2,      // unknown option or bad value
@@ -11,5 +13,7 @@ enum ProbeExit : int {
     kNoService = 6,           // pcscd not reachable, or it refused this user
     kNothingArrived = 7,      // --wait: no reader, or no card, before the time ran out
 };
+
+}  // namespace qvr::tools
 
 #endif

@@ -5,6 +5,8 @@
 #include <cstdio>
 #include <cstdlib>
 
+namespace qvr::tools {
+
 namespace {
 
 const char* pcscName(long code) {
@@ -92,3 +94,5 @@ void reportFailure(const std::string& what, long code) {
     std::fprintf(stderr, "qvr-probe: %s: %s\n", what.c_str(), pcscReason(code).c_str());
     if (const std::string hint = pcscHint(code); !hint.empty()) std::fprintf(stderr, "%s\n", hint.c_str());
 }
+
+}  // namespace qvr::tools

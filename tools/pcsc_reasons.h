@@ -4,6 +4,8 @@
 
 #include <string>
 
+namespace qvr::tools {
+
 // "0x8010002E SCARD_E_NO_READERS_AVAILABLE (Cannot find a smart card reader.)"
 std::string pcscReason(long code);
 
@@ -19,5 +21,7 @@ std::string escapeRefusedHint();
 
 // Prints "qvr-probe: WHAT: REASON" and the hint, if any, on standard error.
 void reportFailure(const std::string& what, long code);
+
+}  // namespace qvr::tools
 
 #endif

@@ -7,7 +7,9 @@
 #include <string_view>
 
 #include "exit_codes.h"
-#include "hex_text.h"
+#include "vocabulary/hex_text.h"
+
+namespace qvr::tools {
 
 namespace {
 
@@ -65,7 +67,7 @@ bool takeOption(int option, const char* value, ProbeOptions& options) {
     const std::string_view text = value != nullptr ? value : "";
     switch (option) {
         case 's':
-            options.command = parseHex(std::string(text));
+            options.command = parseHex(text, HexSpacing::kAnywhere);
             return options.command ? true : badValue("--send wants hex bytes, e.g. '00 A4 04 00 00'");
         case 't':
             if (text != "10" && text != "11" && text != "12") return badValue("--type is 10, 11 or 12");
@@ -129,3 +131,5 @@ std::optional<ProbeOptions> parseProbeOptions(int argc, char** argv, int& exitCo
     }
     return options;
 }
+
+}  // namespace qvr::tools

@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+namespace qvr::tools {
+
 struct ProbeOptions {
     std::optional<std::vector<std::uint8_t>> command;  // --send
     std::int32_t exchangeType = 11;                     // --type
@@ -24,5 +26,7 @@ inline constexpr unsigned kMaxWaitSeconds = 86400;
 // returns nothing, with exitCode set (0 for --help and --version, 2 for a mistake).
 // May be called more than once (it restarts getopt).
 std::optional<ProbeOptions> parseProbeOptions(int argc, char** argv, int& exitCode);
+
+}  // namespace qvr::tools
 
 #endif

@@ -13,22 +13,29 @@
 #include "card_decoding.h"
 #include "connection_check.h"
 #include "exit_codes.h"
-#include "hex_text.h"
 #include "pcsc_reasons.h"
 #include "probe_options.h"
 #include "reader_api.h"
 #include "reader_listing.h"
 #include "reader_waiting.h"
-#include "tag_types.h"
+#include "vocabulary/hex_text.h"
+#include "vocabulary/pn532_codes.h"
 
+namespace qvr::tools {
 namespace {
 
 struct Reply {
     std::array<std::uint8_t, 1000> bytes{};
     std::int32_t length = 0;
     std::size_t size() const { return static_cast<std::size_t>(std::clamp(length, 0, 1000)); }
-    std::string text() const { return formatHex(bytes.data(), size()); }
+    std::string text() const { return formatHex({bytes.data(), size()}); }
 };
+
+std::string formatStatus(std::int32_t status) {
+    char text[16];
+    std::snprintf(text, sizeof text, "0x%04X", static_cast<std::uint32_t>(status));
+    return text;
+}
 
 void step(const char* what, std::int32_t status, const Reply& reply) {
     std::printf("%-28s status %s  reply [%s]\n", what, formatStatus(status).c_str(), reply.text().c_str());
@@ -67,7 +74,7 @@ int waitForCard(unsigned seconds) {
     switch (wait.outcome) {
         case WaitResult::Outcome::CardPresent: {
             const bool atOnce = wait.cardSeconds - wait.readerSeconds < 0.05;
-            line(atOnce ? "Card present" : "Card arrived", "ATR " + formatHex(wait.atr.data(), wait.atr.size()) +
+            line(atOnce ? "Card present" : "Card arrived", "ATR " + formatHex({wait.atr.data(), wait.atr.size()}) +
                                                                " (" + when(atOnce ? 0 : wait.cardSeconds) + ")");
             return kProbeDone;
         }
@@ -132,7 +139,7 @@ ConnectionKind showConnection(std::int32_t card) {
         case ConnectionKind::SharedCard:
             line("Connected", std::string("card handle ") + handle + ", shared, " +
                                   (state.protocol == SCARD_PROTOCOL_T1 ? "T=1" : "T=0") + " (a card is present)");
-            line("Card ATR", formatHex(state.atr.data(), state.atr.size()));
+            line("Card ATR", formatHex({state.atr.data(), state.atr.size()}));
             break;
         case ConnectionKind::Direct:
             line("Connected", std::string("card handle ") + handle +
@@ -177,7 +184,7 @@ void setBuzzer(std::int32_t card, bool on) {
     const std::int32_t count =
         oSendTo(card, QVR_EXCHANGE_RAW, apdu.data(), 5, reply.bytes.data(), 16, &reply.length);
     std::printf("%-28s %s, reader answered [%s]\n", "Buzzer on card detection", on ? "on" : "off",
-                formatHex(reply.bytes.data(), static_cast<std::size_t>(count > 0 && count <= 16 ? count : 0)).c_str());
+                formatHex({reply.bytes.data(), static_cast<std::size_t>(count > 0 && count <= 16 ? count : 0)}).c_str());
 }
 
 void showCards(const Reply& reply) {
@@ -195,7 +202,7 @@ std::uint8_t pollTag(std::int32_t card) {
     const std::int32_t status = oPollingTags(card, reply.bytes.data(), &reply.length, &type, "01");
     step("Poll (InAutoPoll)", status, reply);
     if (status != QVR_SW_SUCCESS) return 0;
-    std::printf("%-28s 0x%02X: %s\n", "Tag type found", type, tagTypeName(type).c_str());
+    std::printf("%-28s 0x%02X: %s\n", "Tag type found", type, pn532::tagTypeName(type));
     if (type != 0) showCards(reply);
     return type;
 }
@@ -213,7 +220,7 @@ void feliCaDetails(std::int32_t card) {
     step("FeliCa InListPassiveTarget", status, reply);
     if (status != QVR_SW_SUCCESS || reply.length < 11) return;
     // The IDm is at bytes 3 to 10 of the polling reply.
-    const std::string idm = formatHex(reply.bytes.data() + 3, 8);
+    const std::string idm = formatHex({reply.bytes.data() + 3, 8});
     std::string idmText;
     for (const char c : idm)
         if (c != ' ') idmText += c;
@@ -229,11 +236,11 @@ void sendCommand(std::int32_t card, const ProbeOptions& options) {
     const std::int32_t result = oSendTo(card, options.exchangeType, command.data(),
                                         static_cast<std::int32_t>(command.size()), reply.bytes.data(),
                                         static_cast<std::int32_t>(reply.bytes.size()), &reply.length);
-    std::printf("%-28s [%s] (exchange type %d)\n", "Send", formatHex(command.data(), command.size()).c_str(),
+    std::printf("%-28s [%s] (exchange type %d)\n", "Send", formatHex(command).c_str(),
                 options.exchangeType);
     if (options.exchangeType == QVR_EXCHANGE_RAW) {
         const auto count = static_cast<std::size_t>(result > 0 && result <= 1000 ? result : 0);
-        std::printf("%-28s %d bytes [%s]\n", "Answer", result, formatHex(reply.bytes.data(), count).c_str());
+        std::printf("%-28s %d bytes [%s]\n", "Answer", result, formatHex({reply.bytes.data(), count}).c_str());
     } else {
         step("Answer", result, reply);
     }
@@ -246,7 +253,7 @@ int runCommands(std::int32_t card, ConnectionKind kind, const ProbeOptions& opti
     step("Retry setting (one try)", oSetRetryTimeToOne(card, reply.bytes.data(), &reply.length), reply);
     const std::uint8_t type = pollTag(card);
     if (options.command) sendCommand(card, options);
-    if (options.cardDetails && type == 0x23) typeBDetails(card);
+    if (options.cardDetails && type == QVR_TAG_TYPE_B_14443_4) typeBDetails(card);
     if (options.cardDetails && (type == 0x11 || type == 0x12)) feliCaDetails(card);
     // The RF field stays on: with it off the reader's own polling finds no tag, and
     // PC/SC shows no card (and allows no shared connection) until a program polls.
@@ -255,9 +262,7 @@ int runCommands(std::int32_t card, ConnectionKind kind, const ProbeOptions& opti
     return kProbeDone;
 }
 
-}  // namespace
-
-int main(int argc, char** argv) {
+int run(int argc, char** argv) {
     int exitCode = kProbeDone;
     const auto options = parseProbeOptions(argc, argv, exitCode);
     if (!options) return exitCode;
@@ -274,3 +279,8 @@ int main(int argc, char** argv) {
     std::printf("%-28s status %s\n", "Disconnect", formatStatus(oDisconnectPCSCReader(card)).c_str());
     return result;
 }
+
+}  // namespace
+}  // namespace qvr::tools
+
+int main(int argc, char** argv) { return qvr::tools::run(argc, argv); }

@@ -4,6 +4,8 @@
 
 #include <string_view>
 
+namespace qvr::tools {
+
 std::vector<std::string> listReaders(long& error) {
     std::vector<std::string> names;
     SCARDCONTEXT context = 0;
@@ -28,3 +30,5 @@ std::optional<std::size_t> chooseReader(const std::vector<std::string>& names, c
         if (wanted.empty() || names[i].find(wanted) != std::string::npos) return i;
     return std::nullopt;
 }
+
+}  // namespace qvr::tools

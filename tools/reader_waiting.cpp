@@ -7,6 +7,8 @@
 
 #include "reader_listing.h"
 
+namespace qvr::tools {
+
 namespace {
 
 using Clock = std::chrono::steady_clock;
@@ -108,3 +110,5 @@ WaitResult waitForReaderAndCard(const char* readerText, std::chrono::seconds lim
     SCardReleaseContext(waiter.context);
     return result;
 }
+
+}  // namespace qvr::tools

@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+namespace qvr::tools {
+
 struct WaitResult {
     enum class Outcome { CardPresent, NoReader, NoCard, ServiceError } outcome = Outcome::ServiceError;
     std::string reader;             // the reader found
@@ -21,5 +23,7 @@ struct WaitResult {
 // most a second before the list is read again, so an announcement missed, or a pcscd
 // without hot-plug notification, costs at most that second.
 WaitResult waitForReaderAndCard(const char* readerText, std::chrono::seconds limit);
+
+}  // namespace qvr::tools
 
 #endif

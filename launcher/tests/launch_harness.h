@@ -2,7 +2,8 @@
 // scripts, starting the launcher with an exact environment, and a look at the
 // processes the launcher leaves behind (the test process acts as their
 // subreaper, so orphans of the launcher become its children).
-#pragma once
+#ifndef VANTO_TESTS_LAUNCH_HARNESS_H
+#define VANTO_TESTS_LAUNCH_HARNESS_H
 
 #include <chrono>
 #include <filesystem>
@@ -74,3 +75,5 @@ void becomeSubreaper();
 void reapAllChildren(std::chrono::milliseconds limit);
 
 }  // namespace launcher_test
+
+#endif

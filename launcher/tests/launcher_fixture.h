@@ -1,6 +1,7 @@
 // A launcher installed in a scratch folder whose name has blanks and an '&',
 // started from another folder, with a recording xdg-open first on PATH.
-#pragma once
+#ifndef VANTO_TESTS_LAUNCHER_FIXTURE_H
+#define VANTO_TESTS_LAUNCHER_FIXTURE_H
 
 #include "launch_harness.h"
 
@@ -39,3 +40,5 @@ protected:
 };
 
 }  // namespace launcher_test
+
+#endif

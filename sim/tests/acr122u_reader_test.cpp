@@ -10,10 +10,10 @@ namespace {
 
 class Acr122uReaderTest : public ::testing::Test {
 protected:
-    std::string send(const std::string& apdu) { return to_hex(reader.transmit(H(apdu))); }
+    std::string send(const std::string& apdu) { return formatHex(reader.transmit(H(apdu))); }
 
-    std::string whole(const std::string& apdu) { return to_hex(reader.exchange_whole(H(apdu))); }
-    std::string atr() const { return reader.card_atr() ? to_hex(*reader.card_atr()) : "none"; }
+    std::string whole(const std::string& apdu) { return formatHex(reader.exchange_whole(H(apdu))); }
+    std::string atr() const { return reader.card_atr() ? formatHex(*reader.card_atr()) : "none"; }
     // A card put in the field and the reader's polling that follows.
     void put(Card& card) {
         field.insert(card);

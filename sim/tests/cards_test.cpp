@@ -132,12 +132,12 @@ TEST(FeliCaCard, RequestResponseReportsMode) {
 }
 
 TEST(HexBytes, ParsesSpacedAndPackedHexAndRefusesTheRest) {
-    EXPECT_EQ(parse_hex("d5 03:32"), (Bytes{0xD5, 0x03, 0x32}));
-    EXPECT_EQ(parse_hex(""), Bytes{});
-    EXPECT_EQ(parse_hex("D5 0"), std::nullopt);
-    EXPECT_EQ(parse_hex("D 50"), std::nullopt);  // a separator inside a byte
-    EXPECT_EQ(parse_hex("G0"), std::nullopt);
-    EXPECT_EQ(to_hex(Bytes{0x0A, 0xFF}), "0A FF");
+    EXPECT_EQ(parseHex("d5 03:32"), (Bytes{0xD5, 0x03, 0x32}));
+    EXPECT_EQ(parseHex(""), Bytes{});
+    EXPECT_EQ(parseHex("D5 0"), std::nullopt);
+    EXPECT_EQ(parseHex("D 50"), std::nullopt);  // a separator inside a byte
+    EXPECT_EQ(parseHex("G0"), std::nullopt);
+    EXPECT_EQ(formatHex(Bytes{0x0A, 0xFF}), "0A FF");
 }
 
 }  // namespace

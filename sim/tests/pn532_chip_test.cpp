@@ -68,7 +68,7 @@ TEST_F(Pn532ChipTest, HousekeepingCommands) {
         {"InDataExchange without target", H("D4 40 01 00 B0 00 00 00"), H("D5 41 27")},
         {"InCommunicateThru without target", H("D4 42 26"), H("D5 43 01")},
     };
-    for (const Case& c : cases) EXPECT_EQ(to_hex(run(c.command)), to_hex(c.answer)) << c.name;
+    for (const Case& c : cases) EXPECT_EQ(formatHex(run(c.command)), formatHex(c.answer)) << c.name;
 }
 
 TEST_F(Pn532ChipTest, FramesTheChipCannotParseGetTheSyntaxErrorFrame) {
@@ -84,38 +84,38 @@ TEST_F(Pn532ChipTest, FramesTheChipCannotParseGetTheSyntaxErrorFrame) {
         H("D4 06 63"),            // half a register address
         H("D4 40"),               // InDataExchange without a target number
     };
-    for (const Bytes& frame : cases) EXPECT_EQ(run(frame), H("7F")) << to_hex(frame);
+    for (const Bytes& frame : cases) EXPECT_EQ(run(frame), H("7F")) << formatHex(frame);
 }
 
 TEST_F(Pn532ChipTest, InListPassiveTargetTypeB) {
     EXPECT_EQ(run(kListTypeB), H("D5 4B 00"));
     field.insert(*type_b);
-    EXPECT_EQ(to_hex(run(kListTypeB)), "D5 4B 01 01 50 E8 25 3E EC 00 00 00 11 00 81 85 01 00");
+    EXPECT_EQ(formatHex(run(kListTypeB)), "D5 4B 01 01 50 E8 25 3E EC 00 00 00 11 00 81 85 01 00");
 }
 
 TEST_F(Pn532ChipTest, InListPassiveTargetFeliCaWithSystemCode) {
     field.insert(*felica);
-    EXPECT_EQ(to_hex(run(kListFeliCa212)),
+    EXPECT_EQ(formatHex(run(kListFeliCa212)),
               "D5 4B 01 01 14 01 01 02 03 04 05 06 07 08 F1 F2 F3 F4 F5 F6 F7 F8 AA BB");
-    EXPECT_EQ(to_hex(run(H("D4 4A 01 02 00 FF FF 00 00"))),
+    EXPECT_EQ(formatHex(run(H("D4 4A 01 02 00 FF FF 00 00"))),
               "D5 4B 01 01 12 01 01 02 03 04 05 06 07 08 F1 F2 F3 F4 F5 F6 F7 F8");
 }
 
 TEST_F(Pn532ChipTest, InListPassiveTargetTypeAFindsTwoCardsInFieldOrder) {
     field.insert(*type2);
     field.insert(*type_a);
-    EXPECT_EQ(to_hex(run(H("D4 4A 02 00"))),
+    EXPECT_EQ(formatHex(run(H("D4 4A 02 00"))),
               "D5 4B 02 01 00 44 00 07 04 A1 B2 C3 D4 E5 F6 02 00 04 20 04 08 12 34 56 05 78 80 70 02");
     EXPECT_EQ(run(kListTypeA), H("D5 4B 01 01 00 44 00 07 04 A1 B2 C3 D4 E5 F6"));
 }
 
 TEST_F(Pn532ChipTest, InAutoPollReportsTypeLengthAndTargetData) {
     field.insert(*felica);
-    EXPECT_EQ(to_hex(run(H("D4 60 01 01 11"))),
+    EXPECT_EQ(formatHex(run(H("D4 60 01 01 11"))),
               "D5 61 01 11 15 01 14 01 01 02 03 04 05 06 07 08 F1 F2 F3 F4 F5 F6 F7 F8 AA BB");
     field.remove(*felica);
     field.insert(*type_b);
-    EXPECT_EQ(to_hex(run(H("D4 60 01 01 23"))),
+    EXPECT_EQ(formatHex(run(H("D4 60 01 01 23"))),
               "D5 61 01 23 0F 01 50 E8 25 3E EC 00 00 00 11 00 81 85 01 00");
 }
 
@@ -183,7 +183,7 @@ TEST_F(Pn532ChipTest, FeliCaRequestResponseThroughInDataExchange) {
 TEST_F(Pn532ChipTest, Type2ReadThroughInDataExchange) {
     field.insert(*type2);
     run(H("D4 60 01 01 10"));
-    EXPECT_EQ(to_hex(run(H("D4 40 01 30 04"))),
+    EXPECT_EQ(formatHex(run(H("D4 40 01 30 04"))),
               "D5 41 00 40 41 42 43 50 51 52 53 60 61 62 63 70 71 72 73");
 }
 

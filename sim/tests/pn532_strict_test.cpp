@@ -22,8 +22,8 @@ class Pn532StrictTest : public ::testing::Test {
 protected:
     Pn532StrictTest() { chip.use_clock(clock); }
 
-    std::string run(const std::string& frame) { return to_hex(chip.execute(H(frame))); }
-    std::string run(const Bytes& frame) { return to_hex(chip.execute(frame)); }
+    std::string run(const std::string& frame) { return formatHex(chip.execute(H(frame))); }
+    std::string run(const Bytes& frame) { return formatHex(chip.execute(frame)); }
 
     std::unique_ptr<TypeBCard> type_b = make_type_b();
     std::unique_ptr<TypeACard> type_a = make_type_a();
@@ -183,7 +183,7 @@ TEST_F(Pn532StrictTest, LongAnswerIsChainedWithTheMoreInformationBit) {
     ASSERT_EQ(rest.size(), 3u + 51u);
     EXPECT_EQ(rest[2], 0x00);
     EXPECT_EQ(rest[3], 251 & 0xFF);
-    EXPECT_EQ(to_hex(Bytes(rest.end() - 2, rest.end())), "90 00");
+    EXPECT_EQ(formatHex(Bytes(rest.end() - 2, rest.end())), "90 00");
 }
 
 // The reader's own polling makes target 1; GetGeneralStatus then shows it and the

@@ -10,7 +10,7 @@
 namespace vreader::testing {
 
 inline Bytes H(const std::string& hex) {
-    auto bytes = parse_hex(hex);
+    auto bytes = parseHex(hex);
     if (!bytes) throw std::invalid_argument("bad hex in test: " + hex);
     return *bytes;
 }

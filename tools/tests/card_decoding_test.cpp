@@ -4,13 +4,14 @@
 #include <vector>
 
 #include "card_decoding.h"
-#include "hex_text.h"
+#include "vocabulary/hex_text.h"
 
+namespace qvr::tools {
 namespace {
 
 // One card as one line: "type: name=value; name=value", then " !problem" if any.
 std::string render(const DecodedCard& card) {
-    std::string text = formatHex(&card.type, 1) + ":";
+    std::string text = formatHex({&card.type, 1}) + ":";
     for (const auto& [name, value] : card.fields) text += " " + name + "=" + value + ";";
     if (!card.problem.empty()) text += " !" + card.problem;
     return text;
@@ -74,3 +75,4 @@ TEST(CardDecoding, NothingFromAnEmptyReply) {
 }
 
 }  // namespace
+}  // namespace qvr::tools

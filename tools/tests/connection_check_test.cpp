@@ -5,6 +5,7 @@
 #include "connection_check.h"
 #include "pcsc_double.h"
 
+namespace qvr::tools {
 namespace {
 
 namespace pd = pcsc_double;
@@ -79,3 +80,4 @@ TEST(EscapeCheck, SendsGetFirmwareThroughTheCcidEscapeAndReturnsTheRefusal) {
 }
 
 }  // namespace
+}  // namespace qvr::tools

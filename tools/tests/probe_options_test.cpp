@@ -5,6 +5,7 @@
 
 #include "probe_options.h"
 
+namespace qvr::tools {
 namespace {
 
 struct Parsed {
@@ -34,6 +35,11 @@ TEST(ProbeOptions, TakesEveryOptionWithItsValue) {
     EXPECT_EQ(options.exchangeType, 12);
     EXPECT_EQ(options.buzzerOnDetection, false);
     EXPECT_TRUE(options.cardDetails);
+}
+
+// On the command line blanks may also split a byte's two digits, as a shell line wraps.
+TEST(ProbeOptions, SendTakesBlanksAnywhere) {
+    EXPECT_EQ(parse({"--send", "0 0\nA\t4:d4"}).options->command, (std::vector<std::uint8_t>{0x00, 0xA4, 0xD4}));
 }
 
 TEST(ProbeOptions, DefaultsWithoutOptions) {
@@ -76,3 +82,4 @@ TEST(ProbeOptions, HelpAndVersionEndWithStatusZero) {
 }
 
 }  // namespace
+}  // namespace qvr::tools

@@ -1,7 +1,8 @@
 // Scaffolding for the launcher's tests on Windows (run under Wine): scratch
 // folders, the programs built beside this test, starting a program from a
 // given folder with its output captured, and a stand-in handler for .URL files.
-#pragma once
+#ifndef VANTO_TESTS_WINDOWS_WINDOWS_SCAFFOLD_H
+#define VANTO_TESTS_WINDOWS_WINDOWS_SCAFFOLD_H
 
 #include <chrono>
 #include <map>
@@ -77,3 +78,5 @@ private:
 };
 
 }  // namespace launcher_windows_test
+
+#endif

@@ -16,9 +16,9 @@ TEST_F(Demo, ReaderAndChipIdentifyThemselves) {
     ASSERT_EQ(firmware.result, SCARD_S_SUCCESS);
     EXPECT_EQ(std::string(firmware.bytes.begin(), firmware.bytes.end()), "ACR122U215");
     EXPECT_EQ(chip_hex(kGetFirmwareVersion), "D5 03 32 01 06 07");
-    EXPECT_EQ(to_hex(session.transmit(H("FF 00 40 0E 04 01 01 01 01")).bytes), "90 02");
-    EXPECT_EQ(to_hex(session.transmit(H("FF 00 52 00 00")).bytes), "90 00");
-    EXPECT_EQ(to_hex(session.transmit(H("FF 00 51 7F 00")).bytes), "90 7F");
+    EXPECT_EQ(formatHex(session.transmit(H("FF 00 40 0E 04 01 01 01 01")).bytes), "90 02");
+    EXPECT_EQ(formatHex(session.transmit(H("FF 00 52 00 00")).bytes), "90 00");
+    EXPECT_EQ(formatHex(session.transmit(H("FF 00 51 7F 00")).bytes), "90 7F");
 }
 
 TEST_F(Demo, AutoPollWithTheLibrarysTypeListFindsBothCardsInListOrder) {
@@ -35,8 +35,8 @@ TEST_F(Demo, TypeBCardAnswersItsApplicationThroughInDataExchange) {
     // The fixed command whose 95-byte answer the library condenses.
     const Bytes answer = session.chip(H("D4 40 01 90 32 03 00 00 00"));
     ASSERT_EQ(answer.size(), 3u + 95u + 2u);
-    EXPECT_EQ(to_hex(Bytes(answer.begin(), answer.begin() + 4)), "D5 41 00 01");
-    EXPECT_EQ(to_hex(Bytes(answer.end() - 3, answer.end())), "5F 90 00");
+    EXPECT_EQ(formatHex(Bytes(answer.begin(), answer.begin() + 4)), "D5 41 00 01");
+    EXPECT_EQ(formatHex(Bytes(answer.end() - 3, answer.end())), "5F 90 00");
 }
 
 TEST_F(Demo, FeliCaCardIsListedAndReportsItsMode) {
@@ -46,24 +46,24 @@ TEST_F(Demo, FeliCaCardIsListedAndReportsItsMode) {
 }
 
 TEST_F(Demo, GetResponseRules) {
-    EXPECT_EQ(to_hex(session.transmit(H("FF C0 00 00 05")).bytes), "63 00");
-    EXPECT_EQ(to_hex(session.transmit(H("FF 00 00 00 02 D4 02"), 4).bytes), "61 08");
-    EXPECT_EQ(to_hex(session.transmit(H("FF C0 00 00 05")).bytes), "6C 08");
-    EXPECT_EQ(to_hex(session.transmit(H("FF C0 00 00 08"), 8).bytes), "D5 03 32 01 06 07 90 00");
-    EXPECT_EQ(to_hex(session.transmit(H("FF C0 00 00 08")).bytes), "63 00");
+    EXPECT_EQ(formatHex(session.transmit(H("FF C0 00 00 05")).bytes), "63 00");
+    EXPECT_EQ(formatHex(session.transmit(H("FF 00 00 00 02 D4 02"), 4).bytes), "61 08");
+    EXPECT_EQ(formatHex(session.transmit(H("FF C0 00 00 05")).bytes), "6C 08");
+    EXPECT_EQ(formatHex(session.transmit(H("FF C0 00 00 08"), 8).bytes), "D5 03 32 01 06 07 90 00");
+    EXPECT_EQ(formatHex(session.transmit(H("FF C0 00 00 08")).bytes), "63 00");
 }
 
 TEST_F(Demo, AnswerLongerThanTheCapacityFailsInPcscAfterReachingTheReader) {
-    EXPECT_EQ(to_hex(session.transmit(H("FF 00 00 00 02 D4 02"), 4).bytes), "61 08");
+    EXPECT_EQ(formatHex(session.transmit(H("FF 00 00 00 02 D4 02"), 4).bytes), "61 08");
     EXPECT_EQ(session.transmit(H("FF C0 00 00 08"), 4).result, SCARD_E_INSUFFICIENT_BUFFER);
 }
 
 TEST_F(Demo, RefusedCommands) {
     // The reader polled the FeliCa card by itself: an APDU of another class cannot go
     // to it transparently (it is no ISO/IEC 14443-4 card), and FF CA gives its IDm.
-    EXPECT_EQ(to_hex(session.transmit(H("00 A4 04 00 00")).bytes), "63 00");
-    EXPECT_EQ(to_hex(session.transmit(H("FF CA 00 00 00")).bytes), "01 2E 4C 8A 13 57 9B DF 90 00");
-    EXPECT_EQ(to_hex(session.transmit(H("FF 00 00 00 05 D4 02")).bytes), "67 00");
+    EXPECT_EQ(formatHex(session.transmit(H("00 A4 04 00 00")).bytes), "63 00");
+    EXPECT_EQ(formatHex(session.transmit(H("FF CA 00 00 00")).bytes), "01 2E 4C 8A 13 57 9B DF 90 00");
+    EXPECT_EQ(formatHex(session.transmit(H("FF 00 00 00 05 D4 02")).bytes), "67 00");
     EXPECT_EQ(chip_hex(H("D4 FE")), "7F");
 }
 

@@ -100,8 +100,8 @@ TEST_F(Driver, EscapeAnswersWholeWithoutACardOtherControlCodesAreRefused) {
     ASSERT_EQ(connect(SCARD_SHARE_DIRECT, 0), SCARD_S_SUCCESS);
     const Reply whole = control(control_code(3500), kDirectFirmwareVersion);
     EXPECT_EQ(whole.result, SCARD_S_SUCCESS);
-    EXPECT_EQ(to_hex(whole.bytes), to_hex(kFirmwareVersionWhole));
-    EXPECT_EQ(to_hex(control(control_code(1), kDirectFirmwareVersion).bytes), to_hex(kFirmwareVersionWhole));
+    EXPECT_EQ(formatHex(whole.bytes), formatHex(kFirmwareVersionWhole));
+    EXPECT_EQ(formatHex(control(control_code(1), kDirectFirmwareVersion).bytes), formatHex(kFirmwareVersionWhole));
     EXPECT_EQ(control(control_code(2000), kDirectFirmwareVersion).result, SCARD_E_UNSUPPORTED_FEATURE);
 }
 
@@ -109,7 +109,7 @@ TEST_F(Driver, CardArrivalAndRemovalReachPcscAsEventsWithTheModelsAtr) {
     ASSERT_TRUE(wait_for(SCARD_STATE_EMPTY, 5000ms));
     ASSERT_EQ(vreader::e2e::control("insert typeb"), "ok");
     ASSERT_TRUE(wait_for(SCARD_STATE_PRESENT, 5000ms));
-    EXPECT_EQ(to_hex(atr), to_hex(model_atr("typeb")));
+    EXPECT_EQ(formatHex(atr), formatHex(model_atr("typeb")));
     ASSERT_EQ(connect(SCARD_SHARE_SHARED, SCARD_PROTOCOL_T0), SCARD_S_SUCCESS);
 
     // Another card in its place before pcscd looked again: still a new card, and the
@@ -152,7 +152,7 @@ TEST_F(Driver, T0AnnouncesAnswersT1GivesThemWhole) {
     ASSERT_EQ(vreader::e2e::control("insert typeb"), "ok");
     ASSERT_TRUE(wait_for(SCARD_STATE_PRESENT, 5000ms));
 
-    ASSERT_EQ(connect(SCARD_SHARE_SHARED, SCARD_PROTOCOL_T1), SCARD_S_SUCCESS) << "ATR " << to_hex(atr);
+    ASSERT_EQ(connect(SCARD_SHARE_SHARED, SCARD_PROTOCOL_T1), SCARD_S_SUCCESS) << "ATR " << formatHex(atr);
     EXPECT_EQ(protocol, static_cast<DWORD>(SCARD_PROTOCOL_T1));
     Bytes answer(300);
     DWORD received = static_cast<DWORD>(answer.size());
@@ -160,7 +160,7 @@ TEST_F(Driver, T0AnnouncesAnswersT1GivesThemWhole) {
                             static_cast<DWORD>(kDirectFirmwareVersion.size()), nullptr, answer.data(), &received),
               SCARD_S_SUCCESS);
     answer.resize(received);
-    EXPECT_EQ(to_hex(answer), to_hex(kFirmwareVersionWhole));
+    EXPECT_EQ(formatHex(answer), formatHex(kFirmwareVersionWhole));
 
     ASSERT_EQ(connect(SCARD_SHARE_SHARED, SCARD_PROTOCOL_T0), SCARD_S_SUCCESS);
     EXPECT_EQ(protocol, static_cast<DWORD>(SCARD_PROTOCOL_T0));
@@ -170,7 +170,7 @@ TEST_F(Driver, T0AnnouncesAnswersT1GivesThemWhole) {
                             static_cast<DWORD>(kDirectFirmwareVersion.size()), nullptr, answer.data(), &received),
               SCARD_S_SUCCESS);
     answer.resize(received);
-    EXPECT_EQ(to_hex(answer), "61 08");
+    EXPECT_EQ(formatHex(answer), "61 08");
 }
 
 }  // namespace

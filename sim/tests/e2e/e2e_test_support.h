@@ -9,7 +9,7 @@
 namespace vreader::e2e {
 
 inline Bytes H(const std::string& hex) {
-    const auto bytes = parse_hex(hex);
+    const auto bytes = parseHex(hex);
     if (!bytes) throw std::invalid_argument("bad hex in test: " + hex);
     return *bytes;
 }
@@ -31,7 +31,7 @@ protected:
         ASSERT_NE(session.reader().find("ACR122U"), std::string::npos) << session.reader();
         ASSERT_EQ(session.connect(), SCARD_S_SUCCESS);
     }
-    std::string chip_hex(const Bytes& frame) { return to_hex(session.chip(frame)); }
+    std::string chip_hex(const Bytes& frame) { return formatHex(session.chip(frame)); }
 
     PcscSession session;
 };

@@ -71,16 +71,16 @@ Bytes PcscSession::chip(const Bytes& frame) {
     Bytes direct{0xFF, 0x00, 0x00, 0x00, static_cast<std::uint8_t>(frame.size())};
     direct.insert(direct.end(), frame.begin(), frame.end());
     const Reply announce = transmit(direct, 4);
-    EXPECT_EQ(announce.result, SCARD_S_SUCCESS) << to_hex(frame);
+    EXPECT_EQ(announce.result, SCARD_S_SUCCESS) << formatHex(frame);
     if (announce.bytes.size() != 2 || announce.bytes[0] != 0x61) {
-        ADD_FAILURE() << to_hex(frame) << " was answered " << to_hex(announce.bytes);
+        ADD_FAILURE() << formatHex(frame) << " was answered " << formatHex(announce.bytes);
         return {};
     }
     const std::uint8_t le = announce.bytes[1];
     const Reply answer = transmit(Bytes{0xFF, 0xC0, 0x00, 0x00, le}, le);
-    EXPECT_EQ(answer.result, SCARD_S_SUCCESS) << to_hex(frame);
+    EXPECT_EQ(answer.result, SCARD_S_SUCCESS) << formatHex(frame);
     if (answer.bytes.size() != le || le < 2 || answer.bytes[le - 2] != 0x90 || answer.bytes[le - 1] != 0x00) {
-        ADD_FAILURE() << "GET RESPONSE after " << to_hex(frame) << " gave " << to_hex(answer.bytes);
+        ADD_FAILURE() << "GET RESPONSE after " << formatHex(frame) << " gave " << formatHex(answer.bytes);
         return {};
     }
     return Bytes(answer.bytes.begin(), answer.bytes.end() - 2);

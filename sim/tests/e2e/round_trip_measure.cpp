@@ -34,7 +34,7 @@ std::vector<double> time_exchanges(PcscSession& session, const Bytes& frame, con
         const Bytes answer = session.chip(frame);
         const auto spent = std::chrono::steady_clock::now() - started;
         if (answer != expected) {
-            ADD_FAILURE() << "round " << i << ": " << to_hex(answer);
+            ADD_FAILURE() << "round " << i << ": " << formatHex(answer);
             break;
         }
         microseconds.push_back(std::chrono::duration<double, std::micro>(spent).count());

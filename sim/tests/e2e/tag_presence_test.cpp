@@ -15,7 +15,7 @@ TEST(TagPresence, CardShowsOnlyWhileATagIsInTheField) {
     EXPECT_EQ(control("insert typeb"), "ok");
     ASSERT_TRUE(session.wait_for_card(true, std::chrono::seconds(5)));
     ASSERT_EQ(session.connect(), SCARD_S_SUCCESS);
-    EXPECT_EQ(to_hex(session.chip(kListTypeB)).substr(0, 8), "D5 4B 01");
+    EXPECT_EQ(formatHex(session.chip(kListTypeB)).substr(0, 8), "D5 4B 01");
 
     EXPECT_EQ(control("remove typeb"), "ok");
     EXPECT_TRUE(session.wait_for_card(false, std::chrono::seconds(5)));
