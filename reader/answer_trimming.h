@@ -17,8 +17,10 @@ struct AnswerCut {
     std::size_t statusFromEnd;  // the status is the two bytes at m-statusFromEnd, m-statusFromEnd+1
 };
 
-// The cut for an answer of answerLength bytes fetched in mode 8 or 9.
-AnswerCut answerCut(std::uint8_t mode, std::uint8_t responseClass, std::size_t answerLength) noexcept;
+// The cut for an answer of answerLength bytes fetched in mode 8 or 9: the first row
+// of the table that matches the mode, the class and the length.
+const AnswerCut& answerCut(std::uint8_t mode, std::uint8_t responseClass,
+                           std::size_t answerLength) noexcept;
 
 // The status word made of the two bytes at answer[m - fromEnd] and the next one.
 // Positions that lie before the answer count as 0.

@@ -75,7 +75,7 @@ std::int32_t directAnswer(const Buffer& reply, std::size_t r, std::int32_t* repl
 [[gnu::always_inline]] inline std::int32_t deliverTrimmed(Framing framing, const Buffer& answer,
                                                           std::size_t m, std::uint8_t* destination,
                                                           std::int32_t* replyLength) {
-    const AnswerCut cut = answerCut(framing.mode, framing.responseClass, m);
+    const AnswerCut& cut = answerCut(framing.mode, framing.responseClass, m);
     if (cut.refused) return cut.refusalCode;
     const std::size_t count = std::min<std::size_t>(m - cut.dropFront - cut.dropBack,
                                                     kMaxDestinationBytes);
