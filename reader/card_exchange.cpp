@@ -24,8 +24,6 @@ constexpr const char* kTypeBCommandTail = "03000000";
 constexpr std::int32_t kTypeBExpectedData = 95;
 constexpr std::uint8_t kTypeBExpectedMarker = 0x02;
 
-constexpr std::int32_t kShortAnswerCapacity = 4;  // the reader's first reply is 61 Le
-
 std::int32_t rawExchange(WorkRecord& record, const std::uint8_t* command, std::int32_t length,
                          std::uint8_t* reply, std::int32_t capacity, std::int32_t* replyLength) {
     if (record.reader.card == 0) {
@@ -36,13 +34,6 @@ std::int32_t rawExchange(WorkRecord& record, const std::uint8_t* command, std::i
     const std::int32_t delivered = TransceiveRaw(command, length, capacity, reply, record.reader);
     *replyLength = 0;  // the count is the result; the length is not used for this type
     return delivered;
-}
-
-std::int32_t sendToCard(WorkRecord& record, std::uint8_t responseClass, std::int32_t length,
-                        std::uint8_t* reply, std::int32_t* replyLength) {
-    record.lastStatus = Transceive(reply, kShortAnswerCapacity, record.reader, kModeDataExchange,
-                                   responseClass, record.commandBytes, length, replyLength);
-    return record.lastStatus;
 }
 
 // Moves the mode byte of an 11-byte Request Response answer to byte 0 and clears
@@ -91,7 +82,7 @@ extern "C" int32_t oRequestResponseTypeC(int32_t card, const char* idm, uint8_t*
         const std::int32_t length =
             composeCommand(record, {kFeliCaRequestResponse, callerText(idm, kIdmCharacters)});
         if (length < 0) return QVR_FALLBACK_REQUEST;  // the IDm text is not hex
-        sendToCard(record, kClassCardAnswer, length, reply, replyLength);
+        sendRecordCommand(record, kModeDataExchange, kClassCardAnswer, length, reply, replyLength);
         if (replyLength != nullptr && record.lastStatus != QVR_NOT_SENT &&
             *replyLength == kRequestResponseAnswer)
             condenseFeliCaMode(record, reply, replyLength);
@@ -103,7 +94,7 @@ extern "C" int32_t oRequestResponseTypeB(int32_t card, uint8_t* reply, int32_t* 
     return runGuarded(GuardKind::SocketExceptionOnly, QVR_FALLBACK_REQUEST, [&](WorkRecord& record) {
         record.reader.card = card;
         const std::int32_t length = composeCommand(record, {kTypeBCommandHead, kTypeBCommandTail});
-        sendToCard(record, kClassCardData, length, reply, replyLength);
+        sendRecordCommand(record, kModeDataExchange, kClassCardData, length, reply, replyLength);
         if (replyLength != nullptr && record.lastStatus != QVR_NOT_SENT &&
             *replyLength == kTypeBExpectedData)
             condenseTypeBAnswer(reply, replyLength);

@@ -37,20 +37,13 @@ constexpr const char* kChangeBaudRate = "D44E01";
 constexpr const char* k424Both = "0202";
 constexpr const char* k212Both = "0101";
 
-constexpr std::int32_t kShortAnswerCapacity = 4;  // the reader's first reply is 61 Le
-
-std::int32_t sendDirect(WorkRecord& record, std::uint8_t responseClass, std::int32_t length,
-                        std::uint8_t* reply, std::int32_t* replyLength) {
-    return Transceive(reply, kShortAnswerCapacity, record.reader, kModeDirect, responseClass,
-                      record.commandBytes, length, replyLength);
-}
-
 std::int32_t runReaderCommand(const ReaderCommand& command, std::int32_t card,
                               std::uint8_t* reply, std::int32_t* replyLength) {
     return runGuarded(command.guard, command.fallback, [&](WorkRecord& record) {
         record.reader.card = card;
         const std::int32_t length = composeCommand(record, {command.hexText});
-        return sendDirect(record, command.responseClass, length, reply, replyLength);
+        return sendRecordCommand(record, kModeDirect, command.responseClass, length, reply,
+                                 replyLength);
     });
 }
 
@@ -83,6 +76,6 @@ extern "C" int32_t oChangeBaudRate(int32_t card, uint8_t* reply, int32_t* replyL
     return runGuarded(GuardKind::AnyException, QVR_FALLBACK_CHANGE_BAUD, [&](WorkRecord& record) {
         record.reader.card = card;
         const std::int32_t length = composeCommand(record, {kChangeBaudRate, rate != 0 ? k424Both : k212Both});
-        return sendDirect(record, kClassCardData, length, reply, replyLength);
+        return sendRecordCommand(record, kModeDirect, kClassCardData, length, reply, replyLength);
     });
 }

@@ -12,8 +12,6 @@
 namespace qvr {
 namespace {
 
-constexpr std::size_t kCallerNameCapacity = 200;
-
 // Card handles and contexts cross the library boundary as 32-bit integers. pcsc-lite
 // hands out 32-bit values in a wider type; anything else cannot be carried.
 template <typename Handle>
@@ -49,13 +47,13 @@ Connected connectToReader(SCARDCONTEXT context, const char* readerName) {
 
 std::int32_t connectChosenReader(WorkRecord& record) {
     SCARDCONTEXT context = 0;
-    if (platform::establishContext(&context) != SCARD_S_SUCCESS) return 0;
+    if (platform::establishContext(&context) != SCARD_S_SUCCESS) return QVR_NO_HANDLE;
     record.reader.context = static_cast<std::int32_t>(context);
 
     auto giveUp = [&](SCARDHANDLE card) -> std::int32_t {
         if (card != 0) platform::disconnect(card, SCARD_LEAVE_CARD);
         platform::releaseContext(context);
-        return 0;
+        return QVR_NO_HANDLE;
     };
 
     if (!copyChosenReaderName(context, record.reader.readerName, sizeof record.reader.readerName))
@@ -82,27 +80,27 @@ std::int32_t connectChosenReader(WorkRecord& record) {
 using qvr::WorkRecord;
 
 extern "C" int32_t oConnectPCSCReader(void) {
-    return qvr::runGuarded(qvr::GuardKind::AnyException, 0, qvr::connectChosenReader);
+    return qvr::runGuarded(qvr::GuardKind::AnyException, QVR_NO_HANDLE, qvr::connectChosenReader);
 }
 
 extern "C" int32_t oDisconnectPCSCReader(int32_t card) {
-    return qvr::withWorkRecord(0, [card](WorkRecord& record) -> std::int32_t {
+    return qvr::withWorkRecord(QVR_FAILED, [card](WorkRecord& record) -> std::int32_t {
         record.reader.card = card;
         const LONG result = qvr::platform::disconnect(static_cast<SCARDHANDLE>(card), SCARD_UNPOWER_CARD);
         // The context goes with the connection, whatever the platform said about it.
         if (const auto context = qvr::takeContext(card)) qvr::platform::releaseContext(*context);
-        return result == SCARD_S_SUCCESS ? QVR_SW_SUCCESS : 0;
+        return result == SCARD_S_SUCCESS ? QVR_SW_SUCCESS : QVR_FAILED;
     });
 }
 
 extern "C" int32_t oPCSCReaderName(char* name) {
-    if (name == nullptr) return 0;
-    return qvr::withWorkRecord(0, [name](WorkRecord& record) -> std::int32_t {
+    if (name == nullptr) return QVR_FAILED;
+    return qvr::withWorkRecord(QVR_FAILED, [name](WorkRecord& record) -> std::int32_t {
         SCARDCONTEXT context = 0;
-        if (qvr::platform::establishContext(&context) != SCARD_S_SUCCESS) return 0;
+        if (qvr::platform::establishContext(&context) != SCARD_S_SUCCESS) return QVR_FAILED;
         record.reader.context = static_cast<std::int32_t>(context);
-        const bool copied = qvr::copyChosenReaderName(context, name, qvr::kCallerNameCapacity);
+        const bool copied = qvr::copyChosenReaderName(context, name, QVR_NAME_BUFFER_SIZE);
         qvr::platform::releaseContext(context);
-        return copied ? 1 : 0;
+        return copied ? QVR_NAME_COPIED : QVR_FAILED;
     });
 }

@@ -20,7 +20,6 @@ constexpr const char* kAutoPollOnePass = "D46001";
 // Type B ISO 14443-4, FeliCa 212, FeliCa 424, Type A ISO 14443-4, Type A any.
 constexpr std::string_view kPolledTypes[] = {"23", "11", "12", "20", "10"};
 
-constexpr std::int32_t kShortAnswerCapacity = 4;  // the reader's first reply is 61 Le
 constexpr std::size_t kHexPair = 2;
 
 // An InListPassiveTarget answer without a target is D5 4B 00 (three bytes); the
@@ -31,8 +30,7 @@ std::int32_t listPassiveTarget(std::int32_t card, const char* command, std::uint
     return runGuarded(GuardKind::AnyException, QVR_FALLBACK_POLLING, [&](WorkRecord& record) {
         record.reader.card = card;
         const std::int32_t length = composeCommand(record, {command});
-        record.lastStatus = Transceive(reply, kShortAnswerCapacity, record.reader, kModeDirect,
-                                       responseClass, record.commandBytes, length, replyLength);
+        sendRecordCommand(record, kModeDirect, responseClass, length, reply, replyLength);
         if (replyLength == nullptr) return record.lastStatus;
         return *replyLength > 5 ? record.lastStatus : noTarget;
     });
@@ -54,9 +52,9 @@ std::int32_t autoPoll(WorkRecord& record, std::int32_t length, std::uint8_t* rep
                       std::int32_t* replyLength, std::uint8_t* tagTypeFound) {
     if (length < 0) return QVR_FALLBACK_POLLING;  // period or type text is not hex
     if (record.reader.card == 0 || tagTypeFound == nullptr) return QVR_NOT_SENT;
-    record.lastStatus = Transceive(reply, kShortAnswerCapacity, record.reader, kModeDirect,
-                                   kClassChipData, record.commandBytes, length, replyLength);
-    if (record.lastStatus != QVR_SW_SUCCESS) return record.lastStatus;
+    const std::int32_t status =
+        sendRecordCommand(record, kModeDirect, kClassChipData, length, reply, replyLength);
+    if (status != QVR_SW_SUCCESS) return status;
     takeFoundType(reply, *replyLength, tagTypeFound);
     return QVR_SW_SUCCESS;
 }

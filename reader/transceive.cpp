@@ -15,7 +15,7 @@ using Buffer = std::array<std::uint8_t, kEngineBufferSize>;
 
 constexpr std::uint8_t kPending = 0x61;  // 61 Le: Le bytes wait for GET RESPONSE
 constexpr std::int32_t kMaxCommandDirect = 255;
-constexpr std::int32_t kMaxCommandDataExchange = 252;  // Lc also counts D4 40 01
+constexpr std::int32_t kMaxCommandDataExchange = QVR_CARD_COMMAND_MAX;  // Lc also counts D4 40 01
 
 // Builds the pseudo-APDU of the mode around the command; returns its length.
 std::size_t frameCommand(Buffer& apdu, std::uint8_t mode, const std::uint8_t* command,

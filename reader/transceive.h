@@ -12,6 +12,7 @@
 
 #include <cstdint>
 
+#include "reader_api.h"
 #include "work_record.h"
 
 namespace qvr {
@@ -30,8 +31,10 @@ enum ResponseClass : std::uint8_t {
     kClassChipData = 0xFF,   // mode 8: drop D5 and the response code
 };
 
-constexpr std::int32_t kEngineBufferSize = 1000;
-constexpr std::int32_t kMaxDestinationBytes = 251;
+constexpr std::int32_t kEngineBufferSize = QVR_CAPACITY_MAX;
+constexpr std::int32_t kMaxDestinationBytes = QVR_REPLY_MAX;
+// The reader announces every command export's answer with 61 Le first.
+constexpr std::int32_t kShortAnswerCapacity = 4;
 
 // Wraps command in the mode's pseudo-APDU, sends it, fetches pending data and
 // copies the trimmed answer (at most 251 bytes) to destination. Through the escape
@@ -51,6 +54,17 @@ std::int32_t Transceive(std::uint8_t* destination, std::int32_t firstReplyCapaci
 // of bytes delivered, 0 on failure, 0x7001 without a card handle.
 std::int32_t TransceiveRaw(const std::uint8_t* apdu, std::int32_t length, std::int32_t capacity,
                            std::uint8_t* destination, const ReaderPart& reader) noexcept;
+
+// The command exports' one road to the engine: the command composed in the record,
+// sent in the mode with the short first-reply capacity. The status is also kept in
+// the record, for the export's own post-processing.
+inline std::int32_t sendRecordCommand(WorkRecord& record, std::uint8_t mode,
+                                      std::uint8_t responseClass, std::int32_t length,
+                                      std::uint8_t* reply, std::int32_t* replyLength) noexcept {
+    record.lastStatus = Transceive(reply, kShortAnswerCapacity, record.reader, mode, responseClass,
+                                   record.commandBytes, length, replyLength);
+    return record.lastStatus;
+}
 
 }  // namespace qvr
 
