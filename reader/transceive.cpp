@@ -13,6 +13,18 @@ namespace {
 
 using Buffer = std::array<std::uint8_t, kEngineBufferSize>;
 
+using Header = std::array<std::uint8_t, 4>;  // CLA INS P1 P2
+
+// The reader's pseudo-APDUs (ACR122U API): FF 00 40 50 drives the LED and buzzer,
+// FF 00 00 00 hands its data to the PN532, FF C0 00 00 fetches the pending answer.
+constexpr Header kLedBuzzer{0xFF, 0x00, 0x40, 0x50};
+constexpr Header kDirectTransmit{0xFF, 0x00, 0x00, 0x00};
+constexpr Header kReaderGetResponse{0xFF, 0xC0, 0x00, 0x00};
+// ISO 7816 GET RESPONSE, for the raw pass-through.
+constexpr Header kCardGetResponse{0x00, 0xC0, 0x00, 0x00};
+// PN532 InDataExchange with target 1: what mode 9 puts before the card's command.
+constexpr std::array<std::uint8_t, 3> kInDataExchangeTarget1{0xD4, 0x40, 0x01};
+constexpr std::size_t kStatusWord = 2;  // SW1 SW2 close every answer
 constexpr std::uint8_t kPending = 0x61;  // 61 Le: Le bytes wait for GET RESPONSE
 constexpr std::int32_t kMaxCommandDirect = 255;
 constexpr std::int32_t kMaxCommandDataExchange = QVR_CARD_COMMAND_MAX;  // Lc also counts D4 40 01
@@ -20,23 +32,20 @@ constexpr std::int32_t kMaxCommandDataExchange = QVR_CARD_COMMAND_MAX;  // Lc al
 // Builds the pseudo-APDU of the mode around the command; returns its length.
 std::size_t frameCommand(Buffer& apdu, std::uint8_t mode, const std::uint8_t* command,
                          std::size_t length) {
-    std::size_t header = 0;
-    switch (mode) {
-        case kModeLedBuzzer:
-            apdu = {0xFF, 0x00, 0x40, 0x50, static_cast<std::uint8_t>(length)};
-            header = 5;
-            break;
-        case kModeDirect:
-            apdu = {0xFF, 0x00, 0x00, 0x00, static_cast<std::uint8_t>(length)};
-            header = 5;
-            break;
-        default:  // kModeDataExchange: InDataExchange with target 1
-            apdu = {0xFF, 0x00, 0x00, 0x00, static_cast<std::uint8_t>(length + 3), 0xD4, 0x40, 0x01};
-            header = 8;
-            break;
-    }
-    if (length > 0) std::memcpy(apdu.data() + header, command, length);
-    return header + length;
+    const bool toCard = mode == kModeDataExchange;
+    const Header& header = mode == kModeLedBuzzer ? kLedBuzzer : kDirectTransmit;
+    std::size_t at = 0;
+    for (const std::uint8_t byte : header) apdu[at++] = byte;
+    apdu[at++] = static_cast<std::uint8_t>(toCard ? length + kInDataExchangeTarget1.size() : length);
+    if (toCard)
+        for (const std::uint8_t byte : kInDataExchangeTarget1) apdu[at++] = byte;
+    if (length > 0) std::memcpy(apdu.data() + at, command, length);
+    return at + length;
+}
+
+// GET RESPONSE of the header's class for le bytes.
+std::array<std::uint8_t, 5> getResponse(const Header& header, std::uint8_t le) {
+    return {header[0], header[1], header[2], header[3], le};
 }
 
 bool commandFits(std::uint8_t mode, const std::uint8_t* command, std::int32_t length) {
@@ -55,8 +64,8 @@ std::int32_t twoByteStatus(const std::uint8_t* bytes) { return bytes[0] * 256 + 
 // capacity of exactly Le. Returns false when the transmit fails.
 bool fetchPending(const Wire& wire, std::int32_t card, std::uint8_t le, Buffer& reply,
                   std::size_t& received) {
-    const std::array<std::uint8_t, 5> getResponse{0xFF, 0xC0, 0x00, 0x00, le};
-    return wire.exchange(card, getResponse.data(), getResponse.size(), reply.data(), le, received);
+    const auto apdu = getResponse(kReaderGetResponse, le);
+    return wire.exchange(card, apdu.data(), apdu.size(), reply.data(), le, received);
 }
 
 // Which pseudo-APDU carried the command, and which part of the answer is wanted.
@@ -66,7 +75,7 @@ struct Framing {
 };
 
 std::int32_t directAnswer(const Buffer& reply, std::size_t r, std::int32_t* replyLength) {
-    *replyLength = static_cast<std::int32_t>(r - 2);
+    *replyLength = static_cast<std::int32_t>(r - kStatusWord);
     return twoByteStatus(reply.data());
 }
 
@@ -95,11 +104,11 @@ std::int32_t directAnswer(const Buffer& reply, std::size_t r, std::int32_t* repl
                                              std::int32_t* replyLength) {
     Buffer reply;
     std::size_t r = 0;
-    const bool answered =
-        wire.exchange(card, apdu.data(), apduLength, reply.data(), reply.size(), r) && r >= 2;
+    const bool answered = wire.exchange(card, apdu.data(), apduLength, reply.data(), reply.size(), r) &&
+                          r >= kStatusWord;
     if (framing.mode == kModeLedBuzzer) return answered ? QVR_SW_SUCCESS : QVR_LED_TRANSMIT_FAILED;
     if (!answered) return QVR_TRANSPORT_FAILED;
-    if (r == 2) return directAnswer(reply, r, replyLength);
+    if (r == kStatusWord) return directAnswer(reply, r, replyLength);
     return deliverTrimmed(framing, reply, r, destination, replyLength);
 }
 
@@ -108,11 +117,12 @@ bool transmitAndFetch(const Wire& wire, std::int32_t card, const std::uint8_t* a
                       std::int32_t length, std::size_t limit, Buffer& reply, std::size_t& r) {
     if (!wire.exchange(card, apdu, static_cast<std::size_t>(length), reply.data(), limit, r))
         return false;
-    if (r != 2 || reply[0] != kPending) return true;
+    if (r != kStatusWord || reply[0] != kPending) return true;
     // ISO 7816: Le 00 announces 256 bytes; the answer carries its status word too.
     const std::size_t le = reply[1] == 0 ? 256 : reply[1];
-    const std::array<std::uint8_t, 5> getResponse{0x00, 0xC0, 0x00, 0x00, reply[1]};
-    return wire.exchange(card, getResponse.data(), getResponse.size(), reply.data(), le + 2, r);
+    const auto getCardResponse = getResponse(kCardGetResponse, reply[1]);
+    return wire.exchange(card, getCardResponse.data(), getCardResponse.size(), reply.data(),
+                         le + kStatusWord, r);
 }
 
 // The raw pass-through on a direct connection: the whole answer, which always ends
@@ -120,7 +130,7 @@ bool transmitAndFetch(const Wire& wire, std::int32_t card, const std::uint8_t* a
 bool escapeWhole(const Wire& wire, std::int32_t card, const std::uint8_t* apdu,
                  std::int32_t length, Buffer& reply, std::size_t& r) {
     const auto count = static_cast<std::size_t>(length);
-    return wire.exchange(card, apdu, count, reply.data(), reply.size(), r) && r >= 2;
+    return wire.exchange(card, apdu, count, reply.data(), reply.size(), r) && r >= kStatusWord;
 }
 
 }  // namespace
@@ -151,11 +161,11 @@ std::int32_t Transceive(std::uint8_t* destination, std::int32_t firstReplyCapaci
 
     // The LED and buzzer answer carries the LED state, which no caller wants.
     if (mode == kModeLedBuzzer) return sent ? QVR_SW_SUCCESS : QVR_LED_TRANSMIT_FAILED;
-    if (!sent || r < 2) return QVR_TRANSPORT_FAILED;
+    if (!sent || r < kStatusWord) return QVR_TRANSPORT_FAILED;
 
     // A direct answer (anything but exactly 61 Le) is a status word and nothing more
     // is fetched; its length still tells the caller how much the reader said.
-    if (r != 2 || reply[0] != kPending) return directAnswer(reply, r, replyLength);
+    if (r != kStatusWord || reply[0] != kPending) return directAnswer(reply, r, replyLength);
 
     std::size_t m = 0;
     if (!fetchPending(wire, reader.card, reply[1], reply, m)) return QVR_TRANSPORT_FAILED;
