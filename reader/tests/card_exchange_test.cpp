@@ -40,7 +40,7 @@ TEST_F(WireTest, SendToWrapsTheCommandInInDataExchange) {
             EXPECT_EQ(r.length, 2);
             EXPECT_EQ(r.first(3), "AA BB EE");
         } else {
-            EXPECT_EQ(status, 0x9000) << "the reader's status word";
+            EXPECT_EQ(status, QVR_SW_SUCCESS) << "the reader's status word";
             EXPECT_EQ(r.length, 4);
             EXPECT_EQ(r.first(5), "AA BB 6A 82 EE");
         }
@@ -51,7 +51,7 @@ TEST_F(WireTest, SendToPassesTheCallersCapacityForTheFirstReply) {
     answer("90 00");
     const Bytes command = hex("00");
     Reply r;
-    oSendTo(kCard, 11, command.data(), 1, r.bytes.data(), 17, &r.length);
+    oSendTo(kCard, QVR_EXCHANGE_CARD_DATA, command.data(), 1, r.bytes.data(), 17, &r.length);
     expectWire({{"FF 00 00 00 04 D4 40 01 00", 17}});
 }
 
@@ -59,7 +59,7 @@ TEST_F(WireTest, SendToRawDeliversTheWholeReplyAndClearsTheLength) {
     answer("6A 82");
     const Bytes command = hex("00 A4 04 00 02 3F 00");
     Reply r;
-    EXPECT_EQ(oSendTo(kCard, 10, command.data(), 7, r.bytes.data(), 1000, &r.length), 2);
+    EXPECT_EQ(oSendTo(kCard, QVR_EXCHANGE_RAW, command.data(), 7, r.bytes.data(), 1000, &r.length), 2);
     expectWire({{"00 A4 04 00 02 3F 00", 1000}});
     EXPECT_EQ(r.first(3), "6A 82 EE");
     EXPECT_EQ(r.length, 0);
@@ -70,7 +70,7 @@ TEST_F(WireTest, SendToRawFollowsPendingDataWithClassZeroGetResponse) {
     answer("01 02 90 00");
     const Bytes command = hex("80 CA 9F 7F 00");
     Reply r;
-    EXPECT_EQ(oSendTo(kCard, 10, command.data(), 5, r.bytes.data(), 64, &r.length), 4);
+    EXPECT_EQ(oSendTo(kCard, QVR_EXCHANGE_RAW, command.data(), 5, r.bytes.data(), 64, &r.length), 4);
     expectWire({{"80 CA 9F 7F 00", 64}, {"00 C0 00 00 04", 6}});
     EXPECT_EQ(r.first(5), "01 02 90 00 EE");
     EXPECT_EQ(r.length, 0);
@@ -80,12 +80,12 @@ TEST_F(WireTest, SendToRawFailuresGiveZeroAndClearTheLength) {
     const Bytes command = hex("00 B0 00 00 00");
     Reply r;
     pcsc_double::failTransmit(SCARD_E_NO_SMARTCARD);
-    EXPECT_EQ(oSendTo(kCard, 10, command.data(), 5, r.bytes.data(), 64, &r.length), 0);
+    EXPECT_EQ(oSendTo(kCard, QVR_EXCHANGE_RAW, command.data(), 5, r.bytes.data(), 64, &r.length), 0);
     EXPECT_EQ(r.length, 0);
     r.length = 5;
-    EXPECT_EQ(oSendTo(0, 10, command.data(), 5, r.bytes.data(), 64, &r.length), 0x7001);
+    EXPECT_EQ(oSendTo(0, QVR_EXCHANGE_RAW, command.data(), 5, r.bytes.data(), 64, &r.length), QVR_NOT_SENT);
     EXPECT_EQ(r.length, 0);
-    EXPECT_EQ(oSendTo(kCard, 10, command.data(), 5, r.bytes.data(), 64, nullptr), 0);
+    EXPECT_EQ(oSendTo(kCard, QVR_EXCHANGE_RAW, command.data(), 5, r.bytes.data(), 64, nullptr), 0);
     EXPECT_EQ(pcsc_double::transmits().size(), 1u);
 }
 
@@ -94,7 +94,7 @@ TEST_F(WireTest, SendToUnknownTypeSendsNothingAndKeepsTheLength) {
     for (std::int32_t type : {0, 9, 13, -11, 0x10B}) {
         Reply r;
         r.length = 321;
-        EXPECT_EQ(oSendTo(kCard, type, command.data(), 5, r.bytes.data(), 64, &r.length), 0x200F) << type;
+        EXPECT_EQ(oSendTo(kCard, type, command.data(), 5, r.bytes.data(), 64, &r.length), QVR_UNKNOWN_EXCHANGE_TYPE) << type;
         EXPECT_EQ(r.length, 321);
     }
     expectNothingSent();
@@ -103,11 +103,11 @@ TEST_F(WireTest, SendToUnknownTypeSendsNothingAndKeepsTheLength) {
 TEST_F(WireTest, SendToRefusesCommandsTheReaderCannotFrame) {
     std::array<std::uint8_t, 300> command{};
     Reply r;
-    EXPECT_EQ(oSendTo(kCard, 11, command.data(), 253, r.bytes.data(), 1000, &r.length), 0x7001);
-    EXPECT_EQ(oSendTo(kCard, 12, command.data(), -1, r.bytes.data(), 1000, &r.length), 0x7001);
-    EXPECT_EQ(oSendTo(kCard, 12, nullptr, 4, r.bytes.data(), 1000, &r.length), 0x7001);
-    EXPECT_EQ(oSendTo(kCard, 12, command.data(), 4, r.bytes.data(), -5, &r.length), 0x7001);
-    EXPECT_EQ(oSendTo(kCard, 11, command.data(), 4, nullptr, 1000, &r.length), 0x7001);
+    EXPECT_EQ(oSendTo(kCard, QVR_EXCHANGE_CARD_DATA, command.data(), 253, r.bytes.data(), 1000, &r.length), QVR_NOT_SENT);
+    EXPECT_EQ(oSendTo(kCard, QVR_EXCHANGE_CARD_ANSWER, command.data(), -1, r.bytes.data(), 1000, &r.length), QVR_NOT_SENT);
+    EXPECT_EQ(oSendTo(kCard, QVR_EXCHANGE_CARD_ANSWER, nullptr, 4, r.bytes.data(), 1000, &r.length), QVR_NOT_SENT);
+    EXPECT_EQ(oSendTo(kCard, QVR_EXCHANGE_CARD_ANSWER, command.data(), 4, r.bytes.data(), -5, &r.length), QVR_NOT_SENT);
+    EXPECT_EQ(oSendTo(kCard, QVR_EXCHANGE_CARD_DATA, command.data(), 4, nullptr, 1000, &r.length), QVR_NOT_SENT);
     expectNothingSent();
 }
 
@@ -116,7 +116,7 @@ TEST_F(WireTest, SendToReportsAVanishedCardAsTheChipStatus) {
     readerAnswers("D5 41 01 90 00");
     const Bytes command = hex("00 B0 00 00 00");
     Reply r;
-    EXPECT_EQ(oSendTo(kCard, 11, command.data(), 5, r.bytes.data(), 1000, &r.length), 0x4101);
+    EXPECT_EQ(oSendTo(kCard, QVR_EXCHANGE_CARD_DATA, command.data(), 5, r.bytes.data(), 1000, &r.length), 0x4101);
     EXPECT_EQ(r.first(3), "D5 41 01");
 }
 
@@ -130,7 +130,7 @@ TEST_F(WireTest, FeliCaRequestResponseCondensesToTheModeByte) {
         pcsc_double::reset();
         readerAnswers("D5 41 00 0B 05 01 02 03 04 05 06 07 08 " + hexOf({mode}) + " 90 00");
         Reply r;
-        EXPECT_EQ(oRequestResponseTypeC(kCard, kIdm, r.bytes.data(), &r.length), 0x9000);
+        EXPECT_EQ(oRequestResponseTypeC(kCard, kIdm, r.bytes.data(), &r.length), QVR_SW_SUCCESS);
         expectWire({{"FF 00 00 00 0D D4 40 01 0A 04 01 02 03 04 05 06 07 08", 4}, {"FF C0 00 00 10", 16}});
         EXPECT_EQ(r.length, 1);
         EXPECT_EQ(r.first(12), hexOf({mode}) + " 00 00 00 00 00 00 00 00 00 00 EE");
@@ -138,20 +138,23 @@ TEST_F(WireTest, FeliCaRequestResponseCondensesToTheModeByte) {
 }
 
 TEST_F(WireTest, FeliCaRequestResponseOfOtherLengthsIsLeftAlone) {
-    for (const std::string& answerBytes :
-         {std::string("D5 41 00 0B 05 01 02 03 04 05 06 07 08 90 00"),
-          std::string("D5 41 00 0B 05 01 02 03 04 05 06 07 08 00 01 90 00"),
-          std::string("D5 41 01 90 00")}) {
+    struct OtherLength {
+        std::string answer;     // the reader's answer to GET RESPONSE
+        std::string delivered;  // what the caller receives, unchanged
+    };
+    for (const OtherLength& c :
+         {OtherLength{"D5 41 00 0B 05 01 02 03 04 05 06 07 08 90 00",
+                      "0B 05 01 02 03 04 05 06 07 08"},
+          OtherLength{"D5 41 00 0B 05 01 02 03 04 05 06 07 08 00 01 90 00",
+                      "0B 05 01 02 03 04 05 06 07 08 00 01"},
+          OtherLength{"D5 41 01 90 00", "D5 41 01"}}) {
         pcsc_double::reset();
-        readerAnswers(answerBytes);
+        readerAnswers(c.answer);
         Reply r;
-        EXPECT_EQ(oRequestResponseTypeC(kCard, kIdm, r.bytes.data(), &r.length), 0x9000);
-        const Bytes all = hex(answerBytes);
-        const std::size_t expected = all.size() <= 7 ? all.size() - 2 : all.size() - 5;
-        EXPECT_EQ(r.length, static_cast<std::int32_t>(expected)) << answerBytes;
-        const std::size_t from = all.size() <= 7 ? 0 : 3;
-        EXPECT_EQ(r.first(expected), hexOf(Bytes(all.begin() + static_cast<long>(from),
-                                                  all.begin() + static_cast<long>(from + expected))));
+        EXPECT_EQ(oRequestResponseTypeC(kCard, kIdm, r.bytes.data(), &r.length), QVR_SW_SUCCESS);
+        const std::size_t expected = hex(c.delivered).size();
+        EXPECT_EQ(r.length, static_cast<std::int32_t>(expected)) << c.answer;
+        EXPECT_EQ(r.first(expected), c.delivered);
     }
 }
 
@@ -159,8 +162,8 @@ TEST_F(WireTest, FeliCaRequestResponseRefusesIdmTextThatIsNotHex) {
     Reply r;
     r.length = 11;
     for (const char* idm : {"01020304050607G8", "0102", static_cast<const char*>(nullptr)}) {
-        EXPECT_EQ(oRequestResponseTypeC(kCard, idm, r.bytes.data(), &r.length), 0x2088);
-        EXPECT_EQ(oRequestResponseTypeC(0, idm, r.bytes.data(), &r.length), 0x2088);
+        EXPECT_EQ(oRequestResponseTypeC(kCard, idm, r.bytes.data(), &r.length), QVR_FALLBACK_REQUEST);
+        EXPECT_EQ(oRequestResponseTypeC(0, idm, r.bytes.data(), &r.length), QVR_FALLBACK_REQUEST);
     }
     expectNothingSent();
     EXPECT_EQ(r.length, 11);
@@ -170,11 +173,11 @@ TEST_F(WireTest, FeliCaRequestResponseRefusesIdmTextThatIsNotHex) {
 TEST_F(WireTest, FeliCaRequestResponseWithoutCardLeavesTheReplyAlone) {
     Reply r;
     r.length = 11;  // a leftover that must not be mistaken for an answer
-    EXPECT_EQ(oRequestResponseTypeC(0, kIdm, r.bytes.data(), &r.length), 0x7001);
+    EXPECT_EQ(oRequestResponseTypeC(0, kIdm, r.bytes.data(), &r.length), QVR_NOT_SENT);
     EXPECT_EQ(r.length, 11);
     EXPECT_EQ(r.bytes[0], kUntouched);
-    EXPECT_EQ(oRequestResponseTypeC(kCard, kIdm, nullptr, &r.length), 0x7001);
-    EXPECT_EQ(oRequestResponseTypeC(kCard, kIdm, r.bytes.data(), nullptr), 0x7001);
+    EXPECT_EQ(oRequestResponseTypeC(kCard, kIdm, nullptr, &r.length), QVR_NOT_SENT);
+    EXPECT_EQ(oRequestResponseTypeC(kCard, kIdm, r.bytes.data(), nullptr), QVR_NOT_SENT);
     expectNothingSent();
 }
 
@@ -189,7 +192,7 @@ std::string typeBAnswer(std::size_t dataBytes, const std::string& cardStatus = "
 TEST_F(WireTest, TypeBCommandCondenses95DataBytesTo02) {
     readerAnswers(typeBAnswer(95));
     Reply r;
-    EXPECT_EQ(oRequestResponseTypeB(kCard, r.bytes.data(), &r.length), 0x9000);
+    EXPECT_EQ(oRequestResponseTypeB(kCard, r.bytes.data(), &r.length), QVR_SW_SUCCESS);
     expectWire({{"FF 00 00 00 09 D4 40 01 90 32 03 00 00 00", 4}, {"FF C0 00 00 66", 102}});
     EXPECT_EQ(r.length, 1);
     EXPECT_EQ(r.bytes[0], 0x02);
@@ -212,11 +215,11 @@ TEST_F(WireTest, TypeBCommandLeavesOtherLengthsAlone) {
 TEST_F(WireTest, TypeBCommandPassesEngineFailuresThrough) {
     Reply r;
     r.length = 95;
-    EXPECT_EQ(oRequestResponseTypeB(0, r.bytes.data(), &r.length), 0x7001);
+    EXPECT_EQ(oRequestResponseTypeB(0, r.bytes.data(), &r.length), QVR_NOT_SENT);
     EXPECT_EQ(r.length, 95);
     EXPECT_EQ(r.bytes[0], kUntouched);
     pcsc_double::failTransmit(SCARD_E_NO_SMARTCARD);
-    EXPECT_EQ(oRequestResponseTypeB(kCard, r.bytes.data(), &r.length), 0x7000);
+    EXPECT_EQ(oRequestResponseTypeB(kCard, r.bytes.data(), &r.length), QVR_TRANSPORT_FAILED);
     EXPECT_EQ(r.length, 0);
 }
 

@@ -31,7 +31,7 @@ TEST_P(ConfigurationCommands, SendTheirCommandAndDeliverTheChipAnswer) {
     std::array<std::uint8_t, 251> reply{};
     reply.fill(0xEE);
     std::int32_t length = -1;
-    EXPECT_EQ(c.call(kCard, reply.data(), &length), 0x9000);
+    EXPECT_EQ(c.call(kCard, reply.data(), &length), QVR_SW_SUCCESS);
     expectWire({{c.wire, 4}, {"FF C0 00 00 " + hexOf({static_cast<std::uint8_t>(chip.size())}),
                               static_cast<DWORD>(chip.size())}});
     EXPECT_EQ(length, static_cast<std::int32_t>(chip.size() - 2));
@@ -76,19 +76,19 @@ TEST_P(ConfigurationFailures, PassEngineResultsThrough) {
     std::array<std::uint8_t, 251> reply{};
     std::int32_t length = 1234;
     // No card handle: nothing sent, reply length kept.
-    EXPECT_EQ(call(0, reply.data(), &length), 0x7001);
+    EXPECT_EQ(call(0, reply.data(), &length), QVR_NOT_SENT);
     EXPECT_EQ(length, 1234);
     expectNothingSent();
     // A failed transmit.
     pcsc_double::failTransmit(SCARD_E_READER_UNAVAILABLE);
-    EXPECT_EQ(call(kCard, reply.data(), &length), 0x7000);
+    EXPECT_EQ(call(kCard, reply.data(), &length), QVR_TRANSPORT_FAILED);
     EXPECT_EQ(length, 0);
     // The reader's own error answered directly.
     answer("63 00");
     EXPECT_EQ(call(kCard, reply.data(), &length), 0x6300);
     // Null reply pointers are refused before sending.
-    EXPECT_EQ(call(kCard, nullptr, &length), 0x7001);
-    EXPECT_EQ(call(kCard, reply.data(), nullptr), 0x7001);
+    EXPECT_EQ(call(kCard, nullptr, &length), QVR_NOT_SENT);
+    EXPECT_EQ(call(kCard, reply.data(), nullptr), QVR_NOT_SENT);
     EXPECT_EQ(pcsc_double::transmits().size(), 2u);
 }
 

@@ -90,7 +90,7 @@ TEST_F(Connection, ReaderNameLongerThanTheRecordIsRefused) {
 TEST_F(Connection, DisconnectUnpowersAndReleasesTheContext) {
     pcsc_double::setConnectResult(0x4321, SCARD_PROTOCOL_T0);
     ASSERT_EQ(oConnectPCSCReader(), 0x4321);
-    EXPECT_EQ(oDisconnectPCSCReader(0x4321), 0x9000);
+    EXPECT_EQ(oDisconnectPCSCReader(0x4321), QVR_SW_SUCCESS);
     EXPECT_EQ(pcsc_double::dispositions(), std::vector<DWORD>{SCARD_UNPOWER_CARD});
     EXPECT_EQ(pcsc_double::openContexts(), 0);
 }
@@ -99,10 +99,10 @@ TEST_F(Connection, DisconnectOfAStaleHandleGivesZeroButStillReleasesTheContext) 
     pcsc_double::setConnectResult(0x4321, SCARD_PROTOCOL_T0);
     ASSERT_EQ(oConnectPCSCReader(), 0x4321);
     pcsc_double::failNext(Call::Disconnect, SCARD_E_INVALID_HANDLE);
-    EXPECT_EQ(oDisconnectPCSCReader(0x4321), 0);
+    EXPECT_EQ(oDisconnectPCSCReader(0x4321), QVR_FAILED);
     EXPECT_EQ(pcsc_double::openContexts(), 0);
     pcsc_double::failNext(Call::Disconnect, SCARD_E_INVALID_HANDLE);
-    EXPECT_EQ(oDisconnectPCSCReader(0x4321), 0);
+    EXPECT_EQ(oDisconnectPCSCReader(0x4321), QVR_FAILED);
 }
 
 TEST_F(Connection, EachConnectKeepsItsOwnContextUntilItsDisconnect) {
@@ -111,9 +111,9 @@ TEST_F(Connection, EachConnectKeepsItsOwnContextUntilItsDisconnect) {
     pcsc_double::setConnectResult(0x20, SCARD_PROTOCOL_T0);
     ASSERT_EQ(oConnectPCSCReader(), 0x20);
     EXPECT_EQ(pcsc_double::openContexts(), 2);
-    EXPECT_EQ(oDisconnectPCSCReader(0x10), 0x9000);
+    EXPECT_EQ(oDisconnectPCSCReader(0x10), QVR_SW_SUCCESS);
     EXPECT_EQ(pcsc_double::openContexts(), 1);
-    EXPECT_EQ(oDisconnectPCSCReader(0x20), 0x9000);
+    EXPECT_EQ(oDisconnectPCSCReader(0x20), QVR_SW_SUCCESS);
     EXPECT_EQ(pcsc_double::openContexts(), 0);
 }
 

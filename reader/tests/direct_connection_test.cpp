@@ -55,7 +55,7 @@ TEST_P(DirectFallback, ConnectsDirectlyWithoutProtocolAndSendsNothing) {
     EXPECT_TRUE(pcsc_double::transmits().empty());
     EXPECT_TRUE(pcsc_double::controls().empty());
     EXPECT_EQ(pcsc_double::openContexts(), 1) << "the connection keeps its context";
-    EXPECT_EQ(oDisconnectPCSCReader(static_cast<std::int32_t>(kDirectHandle)), 0x9000);
+    EXPECT_EQ(oDisconnectPCSCReader(static_cast<std::int32_t>(kDirectHandle)), QVR_SW_SUCCESS);
 }
 
 INSTANTIATE_TEST_SUITE_P(EmptyField, DirectFallback,
@@ -101,7 +101,7 @@ TEST_F(WireTest, DirectHandleWiderThan32BitsIsDisconnectedAndRefused) {
 
 TEST_F(WireTest, DisconnectOfADirectHandleForgetsThatItWasDirect) {
     const std::int32_t card = connectWithEmptyField();
-    EXPECT_EQ(oDisconnectPCSCReader(card), 0x9000);
+    EXPECT_EQ(oDisconnectPCSCReader(card), QVR_SW_SUCCESS);
     EXPECT_EQ(pcsc_double::disconnected(), std::vector<SCARDHANDLE>{kDirectHandle});
     EXPECT_EQ(pcsc_double::dispositions(), std::vector<DWORD>{SCARD_UNPOWER_CARD});
     EXPECT_EQ(pcsc_double::openContexts(), 0);
@@ -112,10 +112,10 @@ TEST_F(WireTest, DisconnectOfADirectHandleForgetsThatItWasDirect) {
     answer("90 00");
     std::array<std::uint8_t, 251> reply{};
     std::int32_t length = 0;
-    EXPECT_EQ(oFirmwareVer(card, reply.data(), &length), 0x9000);
+    EXPECT_EQ(oFirmwareVer(card, reply.data(), &length), QVR_SW_SUCCESS);
     EXPECT_EQ(pcsc_double::transmits().size(), 1u);
     EXPECT_TRUE(pcsc_double::controls().empty());
-    EXPECT_EQ(oDisconnectPCSCReader(card), 0x9000);
+    EXPECT_EQ(oDisconnectPCSCReader(card), QVR_SW_SUCCESS);
 }
 
 // ---- The escape on the wire ---------------------------------------------------------
@@ -125,7 +125,7 @@ TEST_F(WireTest, CommandsGoThroughTheEscapeIntoTheWholeEngineBuffer) {
     pcsc_double::replyWith(hex("D5 03 32 01 06 07 90 00"));
     std::array<std::uint8_t, 251> reply{};
     std::int32_t length = 0;
-    EXPECT_EQ(oFirmwareVer(card, reply.data(), &length), 0x9000);
+    EXPECT_EQ(oFirmwareVer(card, reply.data(), &length), QVR_SW_SUCCESS);
     EXPECT_EQ(hexPrefix(reply.data(), static_cast<std::size_t>(length)), "D5 03 32 01 06 07");
     ASSERT_EQ(pcsc_double::controls().size(), 1u) << "one escape, no GET RESPONSE";
     const pcsc_double::Control& sent = pcsc_double::controls()[0];
@@ -148,18 +148,18 @@ TEST_F(WireTest, RefusedOrShortEscapeIsATransportFailure) {
     // The CCID driver refuses the escape unless its option allows it; pcscd then
     // reports the driver's communication error.
     pcsc_double::failNext(Call::Control, SCARD_E_NOT_TRANSACTED);
-    EXPECT_EQ(oFirmwareVer(card, reply.data(), &length), 0x7000);
+    EXPECT_EQ(oFirmwareVer(card, reply.data(), &length), QVR_TRANSPORT_FAILED);
     EXPECT_EQ(length, 0);
     pcsc_double::failNext(Call::Control, SCARD_E_NOT_TRANSACTED);
-    EXPECT_EQ(oPollingTags(card, reply.data(), &length, &found, "01"), 0x7000);
+    EXPECT_EQ(oPollingTags(card, reply.data(), &length, &found, "01"), QVR_TRANSPORT_FAILED);
     EXPECT_EQ(found, 0x77);
     pcsc_double::failNext(Call::Control, SCARD_E_NOT_TRANSACTED);
-    EXPECT_EQ(oSendTo(card, 10, command.data(), 5, reply.data(), 100, &length), 0);
+    EXPECT_EQ(oSendTo(card, QVR_EXCHANGE_RAW, command.data(), 5, reply.data(), 100, &length), 0);
     // An answer without a whole status word.
     pcsc_double::replyWith(hex("90"));
-    EXPECT_EQ(oSendTo(card, 11, command.data(), 5, reply.data(), 1000, &length), 0x7000);
+    EXPECT_EQ(oSendTo(card, QVR_EXCHANGE_CARD_DATA, command.data(), 5, reply.data(), 1000, &length), QVR_TRANSPORT_FAILED);
     pcsc_double::replyWith(hex("90"));
-    EXPECT_EQ(oSendTo(card, 10, command.data(), 5, reply.data(), 100, &length), 0);
+    EXPECT_EQ(oSendTo(card, QVR_EXCHANGE_RAW, command.data(), 5, reply.data(), 100, &length), 0);
     EXPECT_EQ(reply[0], kUntouched);
     oDisconnectPCSCReader(card);
 }
@@ -172,7 +172,7 @@ TEST_F(WireTest, EscapeUnknownToTheDriverIsSentAgainUnderTheCcidNumber) {
     std::int32_t length = 0;
     pcsc_double::failNext(Call::Control, SCARD_E_UNSUPPORTED_FEATURE);
     pcsc_double::replyWith(hex("D5 03 32 01 06 07 90 00"));
-    EXPECT_EQ(oFirmwareVer(card, reply.data(), &length), 0x9000);
+    EXPECT_EQ(oFirmwareVer(card, reply.data(), &length), QVR_SW_SUCCESS);
     EXPECT_EQ(hexPrefix(reply.data(), static_cast<std::size_t>(length)), "D5 03 32 01 06 07");
     ASSERT_EQ(pcsc_double::controls().size(), 2u);
     EXPECT_EQ(pcsc_double::controls()[0].code, kEscapeCode);
@@ -180,12 +180,12 @@ TEST_F(WireTest, EscapeUnknownToTheDriverIsSentAgainUnderTheCcidNumber) {
     EXPECT_EQ(hexOf(pcsc_double::controls()[1].sent), "FF 00 00 00 02 D4 02");
 
     pcsc_double::failAll(Call::Control, SCARD_E_UNSUPPORTED_FEATURE);
-    EXPECT_EQ(oFirmwareVer(card, reply.data(), &length), 0x7000);
+    EXPECT_EQ(oFirmwareVer(card, reply.data(), &length), QVR_TRANSPORT_FAILED);
     EXPECT_EQ(pcsc_double::controls().size(), 4u) << "one retry, not a loop";
     pcsc_double::failAll(Call::Control, SCARD_S_SUCCESS);
 
     pcsc_double::failNext(Call::Control, SCARD_E_NOT_TRANSACTED);
-    EXPECT_EQ(oFirmwareVer(card, reply.data(), &length), 0x7000);
+    EXPECT_EQ(oFirmwareVer(card, reply.data(), &length), QVR_TRANSPORT_FAILED);
     EXPECT_EQ(pcsc_double::controls().size(), 5u) << "a refusal of the escape itself is final";
     oDisconnectPCSCReader(card);
 }
@@ -197,12 +197,12 @@ TEST_F(WireTest, RawExchangeDeliversTheWholeAnswerWithinTheCallersCapacity) {
     reply.fill(kUntouched);
     std::int32_t length = 5;
     pcsc_double::replyWith(hex("04 A1 B2 C3 90 00"));
-    EXPECT_EQ(oSendTo(card, 10, command.data(), 5, reply.data(), 6, &length), 6);
+    EXPECT_EQ(oSendTo(card, QVR_EXCHANGE_RAW, command.data(), 5, reply.data(), 6, &length), 6);
     EXPECT_EQ(hexPrefix(reply.data(), 7), "04 A1 B2 C3 90 00 EE");
     EXPECT_EQ(length, 0);
     reply.fill(kUntouched);
     pcsc_double::replyWith(hex("04 A1 B2 C3 90 00"));
-    EXPECT_EQ(oSendTo(card, 10, command.data(), 5, reply.data(), 5, &length), 0);
+    EXPECT_EQ(oSendTo(card, QVR_EXCHANGE_RAW, command.data(), 5, reply.data(), 5, &length), 0);
     EXPECT_EQ(reply[0], kUntouched);
     EXPECT_EQ(pcsc_double::controls().back().capacity, 1000u);
     oDisconnectPCSCReader(card);
@@ -219,7 +219,7 @@ TEST_F(WireTest, LongWholeAnswerStillDeliversAtMost251Bytes) {
     std::array<std::uint8_t, 300> reply{};
     reply.fill(kUntouched);
     std::int32_t length = 0;
-    EXPECT_EQ(oSendTo(card, 12, command.data(), 5, reply.data(), 4, &length), 0x9000);
+    EXPECT_EQ(oSendTo(card, QVR_EXCHANGE_CARD_ANSWER, command.data(), 5, reply.data(), 4, &length), QVR_SW_SUCCESS);
     EXPECT_EQ(length, 251);
     EXPECT_EQ(reply[251], kUntouched);
     oDisconnectPCSCReader(card);
@@ -348,27 +348,27 @@ INSTANTIATE_TEST_SUITE_P(
                    kAutoPoll},
         ExportCase{"SendToRaw",
                    [](std::int32_t k, Outcome& o) {
-                       return oSendTo(k, 10, kApdu.data(), 5, o.reply.data(), 1000, &o.length);
+                       return oSendTo(k, QVR_EXCHANGE_RAW, kApdu.data(), 5, o.reply.data(), 1000, &o.length);
                    },
                    "01 02 03 04 90 00"},
         ExportCase{"SendToCardData",
                    [](std::int32_t k, Outcome& o) {
-                       return oSendTo(k, 11, kApdu.data(), 5, o.reply.data(), 1000, &o.length);
+                       return oSendTo(k, QVR_EXCHANGE_CARD_DATA, kApdu.data(), 5, o.reply.data(), 1000, &o.length);
                    },
                    "D5 41 00 AA BB 6A 82 90 00"},
         ExportCase{"SendToCardDataChipError",
                    [](std::int32_t k, Outcome& o) {
-                       return oSendTo(k, 11, kApdu.data(), 5, o.reply.data(), 1000, &o.length);
+                       return oSendTo(k, QVR_EXCHANGE_CARD_DATA, kApdu.data(), 5, o.reply.data(), 1000, &o.length);
                    },
                    "D5 41 01 90 00"},
         ExportCase{"SendToCardAnswer",
                    [](std::int32_t k, Outcome& o) {
-                       return oSendTo(k, 12, kApdu.data(), 5, o.reply.data(), 1000, &o.length);
+                       return oSendTo(k, QVR_EXCHANGE_CARD_ANSWER, kApdu.data(), 5, o.reply.data(), 1000, &o.length);
                    },
                    "D5 41 00 AA BB 6A 82 90 00"},
         ExportCase{"SendToCardAnswerThreeBytes",
                    [](std::int32_t k, Outcome& o) {
-                       return oSendTo(k, 11, kApdu.data(), 5, o.reply.data(), 1000, &o.length);
+                       return oSendTo(k, QVR_EXCHANGE_CARD_DATA, kApdu.data(), 5, o.reply.data(), 1000, &o.length);
                    },
                    "41 90 00"},
         ExportCase{"RequestResponseTypeB",

@@ -39,7 +39,7 @@ TEST_F(WireTest, TypeBPollSendsInListPassiveTargetAndDeliversFromTheAtqb) {
     PollReply r{};
     r.status = oPollISO14443_TypeBTag(kCard, r.bytes.data(), &r.length);
     expectWire({{"FF 00 00 00 05 D4 4A 01 03 00", 4}, {getResponseFor(kTypeBTarget), 20}});
-    EXPECT_EQ(r.status, 0x9000);
+    EXPECT_EQ(r.status, QVR_SW_SUCCESS);
     EXPECT_EQ(r.length, 14);
     EXPECT_EQ(hexPrefix(r.bytes.data(), 14), "50 E8 25 3E EC 00 00 00 11 00 81 85 01 00");
 }
@@ -49,7 +49,7 @@ TEST_F(WireTest, FeliCaPollSendsPollingRequestAndDeliversFromTheTargetNumber) {
     PollReply r{};
     r.status = oPollISO18092_TypeCTag(kCard, r.bytes.data(), &r.length);
     expectWire({{"FF 00 00 00 09 D4 4A 01 01 00 FF FF 01 00", 4}, {getResponseFor(kFeliCaTarget), 26}});
-    EXPECT_EQ(r.status, 0x9000);
+    EXPECT_EQ(r.status, QVR_SW_SUCCESS);
     EXPECT_EQ(r.length, 21);
     EXPECT_EQ(hexPrefix(r.bytes.data() + 3, 8), "01 02 03 04 05 06 07 08") << "IDm at bytes 3 to 10";
 }
@@ -76,7 +76,7 @@ TEST_P(ListPassiveNoTarget, ReportsItsOwnNoTargetCode) {
     EXPECT_EQ(c.poll(kCard, r.bytes.data(), &r.length), c.noTarget);
     EXPECT_EQ(r.length, 5);
     chipAnswers("D5 4B 01 01 02 03 90 00");
-    EXPECT_EQ(c.poll(kCard, r.bytes.data(), &r.length), 0x9000);
+    EXPECT_EQ(c.poll(kCard, r.bytes.data(), &r.length), QVR_SW_SUCCESS);
 
     // Transport failures leave a short length and so read as no target.
     pcsc_double::failTransmit(SCARD_E_NO_SMARTCARD);
@@ -86,20 +86,20 @@ TEST_P(ListPassiveNoTarget, ReportsItsOwnNoTargetCode) {
 
     // Without a card handle the caller's leftover length decides.
     r.length = 6;
-    EXPECT_EQ(c.poll(0, r.bytes.data(), &r.length), 0x7001);
+    EXPECT_EQ(c.poll(0, r.bytes.data(), &r.length), QVR_NOT_SENT);
     r.length = 5;
     EXPECT_EQ(c.poll(0, r.bytes.data(), &r.length), c.noTarget);
     r.length = -100;
     EXPECT_EQ(c.poll(0, r.bytes.data(), &r.length), c.noTarget) << "signed comparison";
 
     // A null reply length skips the test.
-    EXPECT_EQ(c.poll(kCard, r.bytes.data(), nullptr), 0x7001);
+    EXPECT_EQ(c.poll(kCard, r.bytes.data(), nullptr), QVR_NOT_SENT);
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Exports, ListPassiveNoTarget,
-    ::testing::Values(NoTargetCase{"TypeB", oPollISO14443_TypeBTag, 0x2008},
-                      NoTargetCase{"FeliCa", oPollISO18092_TypeCTag, static_cast<std::int32_t>(0xFFFF7000)}),
+    ::testing::Values(NoTargetCase{"TypeB", oPollISO14443_TypeBTag, QVR_POLL_NO_TYPE_B_TARGET},
+                      NoTargetCase{"FeliCa", oPollISO18092_TypeCTag, QVR_POLL_NO_FELICA_TARGET}),
     [](const auto& testCase) { return std::string(testCase.param.name); });
 
 // ---- InAutoPoll -----------------------------------------------------------------------
@@ -110,7 +110,7 @@ TEST_F(WireTest, PollingTagsSendsTheFiveTypesWithTheCallersPeriod) {
     std::uint8_t found = 0x77;
     r.status = oPollingTags(kCard, r.bytes.data(), &r.length, &found, "01");
     expectWire({{"FF 00 00 00 09 D4 60 01 01 23 11 12 20 10", 4}, {"FF C0 00 00 05", 5}});
-    EXPECT_EQ(r.status, 0x9000);
+    EXPECT_EQ(r.status, QVR_SW_SUCCESS);
     EXPECT_EQ(r.length, 3);
     EXPECT_EQ(hexPrefix(r.bytes.data(), 3), "D5 61 00");
     EXPECT_EQ(found, 0x00) << "no target answered";
@@ -120,7 +120,7 @@ TEST_F(WireTest, PollThisTagPutsTheTypeAfterThePeriod) {
     chipAnswers("D5 61 00 90 00");
     PollReply r{};
     std::uint8_t found = 0x77;
-    EXPECT_EQ(oPollThisTag(kCard, r.bytes.data(), &r.length, "23", &found, "02"), 0x9000);
+    EXPECT_EQ(oPollThisTag(kCard, r.bytes.data(), &r.length, "23", &found, "02"), QVR_SW_SUCCESS);
     expectWire({{"FF 00 00 00 05 D4 60 01 02 23", 4}, {"FF C0 00 00 05", 5}});
 }
 
@@ -128,7 +128,7 @@ TEST_F(WireTest, PeriodAndTypeTextAcceptLowerCase) {
     chipAnswers("D5 61 00 90 00");
     PollReply r{};
     std::uint8_t found = 0;
-    EXPECT_EQ(oPollThisTag(kCard, r.bytes.data(), &r.length, "1a", &found, "0f"), 0x9000);
+    EXPECT_EQ(oPollThisTag(kCard, r.bytes.data(), &r.length, "1a", &found, "0f"), QVR_SW_SUCCESS);
     expectWire({{"FF 00 00 00 05 D4 60 01 0F 1A", 4}, {"FF C0 00 00 05", 5}});
 }
 
@@ -151,7 +151,7 @@ TEST_P(AutoPollFoundType, FollowsTheLengthRule) {
         const std::int32_t status =
             thisTag ? oPollThisTag(kCard, r.bytes.data(), &r.length, "10", &found, "01")
                     : oPollingTags(kCard, r.bytes.data(), &r.length, &found, "01");
-        EXPECT_EQ(status, 0x9000);
+        EXPECT_EQ(status, QVR_SW_SUCCESS);
         EXPECT_EQ(r.length, c.length);
         EXPECT_EQ(found, c.found);
     }
@@ -176,10 +176,10 @@ TEST_F(WireTest, AutoPollFailureLeavesTheFoundTypeAlone) {
     PollReply r{};
     std::uint8_t found = 0x77;
     pcsc_double::failTransmit(SCARD_E_NO_SMARTCARD);
-    EXPECT_EQ(oPollingTags(kCard, r.bytes.data(), &r.length, &found, "01"), 0x7000);
+    EXPECT_EQ(oPollingTags(kCard, r.bytes.data(), &r.length, &found, "01"), QVR_TRANSPORT_FAILED);
     answer("63 00");
     EXPECT_EQ(oPollingTags(kCard, r.bytes.data(), &r.length, &found, "01"), 0x6300);
-    EXPECT_EQ(oPollingTags(0, r.bytes.data(), &r.length, &found, "01"), 0x7001);
+    EXPECT_EQ(oPollingTags(0, r.bytes.data(), &r.length, &found, "01"), QVR_NOT_SENT);
     EXPECT_EQ(found, 0x77);
 }
 
@@ -199,9 +199,9 @@ TEST_P(AutoPollBadText, SendsNothingAndGivesTheFallback) {
     r.bytes.fill(0xEE);
     std::uint8_t found = 0x77;
     for (std::int32_t card : {kCard, 0}) {
-        EXPECT_EQ(oPollThisTag(card, r.bytes.data(), &r.length, c.type, &found, c.period), 0x2008);
+        EXPECT_EQ(oPollThisTag(card, r.bytes.data(), &r.length, c.type, &found, c.period), QVR_FALLBACK_POLLING);
         if (c.type != nullptr && std::string(c.type) == "23") {
-            EXPECT_EQ(oPollingTags(card, r.bytes.data(), &r.length, &found, c.period), 0x2008);
+            EXPECT_EQ(oPollingTags(card, r.bytes.data(), &r.length, &found, c.period), QVR_FALLBACK_POLLING);
         }
     }
     expectNothingSent();
@@ -219,8 +219,8 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST_F(WireTest, AutoPollWithoutFoundTypePointerSendsNothing) {
     PollReply r{};
-    EXPECT_EQ(oPollingTags(kCard, r.bytes.data(), &r.length, nullptr, "01"), 0x7001);
-    EXPECT_EQ(oPollThisTag(kCard, r.bytes.data(), &r.length, "10", nullptr, "01"), 0x7001);
+    EXPECT_EQ(oPollingTags(kCard, r.bytes.data(), &r.length, nullptr, "01"), QVR_NOT_SENT);
+    EXPECT_EQ(oPollThisTag(kCard, r.bytes.data(), &r.length, "10", nullptr, "01"), QVR_NOT_SENT);
     expectNothingSent();
 }
 

@@ -12,6 +12,12 @@ namespace {
 
 using namespace wire;
 using qvr::ReaderPart;
+using qvr::kClassCardAnswer;
+using qvr::kClassCardData;
+using qvr::kClassChipData;
+using qvr::kModeDataExchange;
+using qvr::kModeDirect;
+using qvr::kModeLedBuzzer;
 
 constexpr std::uint8_t kUntouched = 0xEE;
 
@@ -82,44 +88,44 @@ INSTANTIATE_TEST_SUITE_P(
     Rows, TrimTable,
     ::testing::Values(
         // Mode 8: short answers arrive whole but for the reader's status, whatever the class.
-        TrimCase{"Direct2", 8, 11, "90 00", 0x9000, ""},
-        TrimCase{"Direct5", 8, 11, "D5 45 00 90 00", 0x9000, "D5 45 00"},
-        TrimCase{"Direct8Class11", 8, 11, "D5 03 32 01 06 07 90 00", 0x9000, "D5 03 32 01 06 07"},
-        TrimCase{"Direct8ClassOther", 8, 0x0D, "D5 03 32 01 06 07 90 00", 0x9000, "D5 03 32 01 06 07"},
-        TrimCase{"Direct8ReaderError", 8, 12, "D5 03 32 01 63 00", 0x6300, "D5 03 32 01"},
+        TrimCase{"Direct2", kModeDirect, kClassCardData, "90 00", QVR_SW_SUCCESS, ""},
+        TrimCase{"Direct5", kModeDirect, kClassCardData, "D5 45 00 90 00", QVR_SW_SUCCESS, "D5 45 00"},
+        TrimCase{"Direct8Class11", kModeDirect, kClassCardData, "D5 03 32 01 06 07 90 00", QVR_SW_SUCCESS, "D5 03 32 01 06 07"},
+        TrimCase{"Direct8ClassOther", kModeDirect, 0x0D, "D5 03 32 01 06 07 90 00", QVR_SW_SUCCESS, "D5 03 32 01 06 07"},
+        TrimCase{"Direct8ReaderError", kModeDirect, kClassCardAnswer, "D5 03 32 01 63 00", 0x6300, "D5 03 32 01"},
         // Mode 8, nine bytes or more: the class decides how many leading bytes go.
-        TrimCase{"Direct9Class11", 8, 11, kNine, 0x9000, "A1 A2 A3"},
-        TrimCase{"Direct9Class12", 8, 12, kNine, 0x9000, "01 A1 A2 A3"},
-        TrimCase{"Direct9ClassFF", 8, 0xFF, kNine, 0x9000, "01 01 A1 A2 A3"},
-        TrimCase{"Direct9ClassOther", 8, 0x0D, kNine, 0, ""},
-        TrimCase{"Direct9StatusIsLastTwo", 8, 0xFF, "D5 4B 01 01 A1 A2 A3 6A 82", 0x6A82, "01 01 A1 A2 A3"},
+        TrimCase{"Direct9Class11", kModeDirect, kClassCardData, kNine, QVR_SW_SUCCESS, "A1 A2 A3"},
+        TrimCase{"Direct9Class12", kModeDirect, kClassCardAnswer, kNine, QVR_SW_SUCCESS, "01 A1 A2 A3"},
+        TrimCase{"Direct9ClassFF", kModeDirect, kClassChipData, kNine, QVR_SW_SUCCESS, "01 01 A1 A2 A3"},
+        TrimCase{"Direct9ClassOther", kModeDirect, 0x0D, kNine, 0, ""},
+        TrimCase{"Direct9StatusIsLastTwo", kModeDirect, kClassChipData, "D5 4B 01 01 A1 A2 A3 6A 82", 0x6A82, "01 01 A1 A2 A3"},
         // Mode 9: card data with the card's status word, or the whole card answer.
-        TrimCase{"Exchange8Class11", 9, 11, "D5 41 00 AA BB 6A 82 90 00", 0x6A82, "AA BB"},
-        TrimCase{"Exchange8Class12", 9, 12, "D5 41 00 AA BB 6A 82 90 00", 0x9000, "AA BB 6A 82"},
-        TrimCase{"ExchangeExactly8Class11", 9, 11, "D5 41 00 AA 90 00 90 00", 0x9000, "AA"},
-        TrimCase{"ExchangeExactly8Class12", 9, 12, "D5 41 00 AA 90 00 90 00", 0x9000, "AA 90 00"},
-        TrimCase{"ExchangeChipErrorClass11", 9, 11, "D5 41 01 90 00", 0x4101, "D5 41 01"},
-        TrimCase{"ExchangeChipErrorClass12", 9, 12, "D5 41 01 90 00", 0x9000, "D5 41 01"},
-        TrimCase{"Exchange7Class11", 9, 11, "D5 41 00 90 00 90 00", 0x9000, "D5 41 00 90 00"},
-        TrimCase{"Exchange2Class11", 9, 11, "90 00", 0x0000, ""},
-        TrimCase{"Exchange3Class11", 9, 11, "41 90 00", 0x0041, "41"},
-        TrimCase{"Exchange2Class12", 9, 12, "63 00", 0x6300, ""},
-        TrimCase{"ExchangeClassFF", 9, 0xFF, "D5 41 00 AA BB 90 00 90 00", 0x7000, ""},
-        TrimCase{"ExchangeClass0", 9, 0, "90 00", 0x7000, ""}),
+        TrimCase{"Exchange8Class11", kModeDataExchange, kClassCardData, "D5 41 00 AA BB 6A 82 90 00", 0x6A82, "AA BB"},
+        TrimCase{"Exchange8Class12", kModeDataExchange, kClassCardAnswer, "D5 41 00 AA BB 6A 82 90 00", QVR_SW_SUCCESS, "AA BB 6A 82"},
+        TrimCase{"ExchangeExactly8Class11", kModeDataExchange, kClassCardData, "D5 41 00 AA 90 00 90 00", QVR_SW_SUCCESS, "AA"},
+        TrimCase{"ExchangeExactly8Class12", kModeDataExchange, kClassCardAnswer, "D5 41 00 AA 90 00 90 00", QVR_SW_SUCCESS, "AA 90 00"},
+        TrimCase{"ExchangeChipErrorClass11", kModeDataExchange, kClassCardData, "D5 41 01 90 00", 0x4101, "D5 41 01"},
+        TrimCase{"ExchangeChipErrorClass12", kModeDataExchange, kClassCardAnswer, "D5 41 01 90 00", QVR_SW_SUCCESS, "D5 41 01"},
+        TrimCase{"Exchange7Class11", kModeDataExchange, kClassCardData, "D5 41 00 90 00 90 00", QVR_SW_SUCCESS, "D5 41 00 90 00"},
+        TrimCase{"Exchange2Class11", kModeDataExchange, kClassCardData, "90 00", 0x0000, ""},
+        TrimCase{"Exchange3Class11", kModeDataExchange, kClassCardData, "41 90 00", 0x0041, "41"},
+        TrimCase{"Exchange2Class12", kModeDataExchange, kClassCardAnswer, "63 00", 0x6300, ""},
+        TrimCase{"ExchangeClassFF", kModeDataExchange, kClassChipData, "D5 41 00 AA BB 90 00 90 00", QVR_TRANSPORT_FAILED, ""},
+        TrimCase{"ExchangeClass0", kModeDataExchange, 0, "90 00", QVR_TRANSPORT_FAILED, ""}),
     [](const auto& testCase) { return std::string(testCase.param.name); });
 
 TEST_F(WireTest, DirectAnswerShorterThanTwoAfterGetResponseIsTransportFailure) {
     answer("61 01");
     answer("90");
-    const EngineRun r = run(8, 11, "D4 02");
-    EXPECT_EQ(r.status, 0x7000);
+    const EngineRun r = run(kModeDirect, kClassCardData, "D4 02");
+    EXPECT_EQ(r.status, QVR_TRANSPORT_FAILED);
     EXPECT_EQ(r.replyLength, 0);
 }
 
 TEST_F(WireTest, DataExchangeAnswerShorterThanTwoGivesZero) {
     answer("61 01");
     answer("90");
-    const EngineRun r = run(9, 11, "00 B0 00 00 10");
+    const EngineRun r = run(kModeDataExchange, kClassCardData, "00 B0 00 00 10");
     EXPECT_EQ(r.status, 0);
     EXPECT_EQ(r.replyLength, 0);
 }
@@ -130,8 +136,8 @@ TEST_F(WireTest, LongestAnswerDeliversAtMost251Bytes) {
     longest[254] = 0x00;
     answer("61 FF");
     pcsc_double::replyWith(longest);
-    const EngineRun r = run(8, 0xFF, "D4 60 01 01 10");
-    EXPECT_EQ(r.status, 0x9000);
+    const EngineRun r = run(kModeDirect, kClassChipData, "D4 60 01 01 10");
+    EXPECT_EQ(r.status, QVR_SW_SUCCESS);
     EXPECT_EQ(r.replyLength, 251);
     EXPECT_TRUE(untouchedFrom(r, 251));
 }
@@ -141,29 +147,29 @@ TEST_F(WireTest, LongestAnswerDeliversAtMost251Bytes) {
 TEST_F(WireTest, DirectTransmitThenGetResponseWithCapacityExactlyLe) {
     answer("61 05");
     answer("D5 45 00 90 00");
-    const EngineRun r = run(8, 11, "D4 44 01");
+    const EngineRun r = run(kModeDirect, kClassCardData, "D4 44 01");
     expectWire({{"FF 00 00 00 03 D4 44 01", 4}, {"FF C0 00 00 05", 5}});
-    EXPECT_EQ(r.status, 0x9000);
+    EXPECT_EQ(r.status, QVR_SW_SUCCESS);
     EXPECT_EQ(delivered(r), "D5 45 00");
 }
 
 TEST_F(WireTest, DataExchangeFramesInDataExchangeForTargetOne) {
     answer("61 07");
     answer("D5 41 00 01 02 90 00");
-    const EngineRun r = run(9, 12, "00 A4 04 00 00", 1000);
+    const EngineRun r = run(kModeDataExchange, kClassCardAnswer, "00 A4 04 00 00", 1000);
     expectWire({{"FF 00 00 00 08 D4 40 01 00 A4 04 00 00", 1000}, {"FF C0 00 00 07", 7}});
-    EXPECT_EQ(r.status, 0x9000);
+    EXPECT_EQ(r.status, QVR_SW_SUCCESS);
 }
 
 TEST_F(WireTest, LedBuzzerModeReportsOnlyWhetherTheTransmitWorked) {
     answer("90 03");
-    EngineRun r = run(2, 11, "01 01 01 01");
+    EngineRun r = run(kModeLedBuzzer, kClassCardData, "01 01 01 01");
     expectWire({{"FF 00 40 50 04 01 01 01 01", 4}});
-    EXPECT_EQ(r.status, 0x9000);
+    EXPECT_EQ(r.status, QVR_SW_SUCCESS);
     EXPECT_EQ(r.replyLength, 0);
     pcsc_double::failTransmit(SCARD_E_NO_SMARTCARD);
-    r = run(2, 11, "01 01 01 01");
-    EXPECT_EQ(r.status, 0x8000);
+    r = run(kModeLedBuzzer, kClassCardData, "01 01 01 01");
+    EXPECT_EQ(r.status, QVR_LED_TRANSMIT_FAILED);
     EXPECT_EQ(r.replyLength, 0);
 }
 
@@ -171,7 +177,7 @@ TEST_F(WireTest, LcCountsTheCommandAndInDataExchangeHeader) {
     answer("90 00");
     std::string text;
     for (int i = 0; i < 252; ++i) text += "AB";
-    run(9, 12, text, 4);
+    run(kModeDataExchange, kClassCardAnswer, text, 4);
     ASSERT_EQ(pcsc_double::transmits().size(), 1u);
     const Bytes& sent = pcsc_double::transmits()[0].sent;
     EXPECT_EQ(sent.size(), 260u);
@@ -192,7 +198,7 @@ class DirectAnswers : public WireTest, public ::testing::WithParamInterface<Dire
 
 TEST_P(DirectAnswers, AreStatusWordsAndNothingIsDelivered) {
     answer(GetParam().firstReply);
-    const EngineRun r = run(8, 11, "D4 02");
+    const EngineRun r = run(kModeDirect, kClassCardData, "D4 02");
     EXPECT_EQ(r.status, GetParam().status);
     EXPECT_EQ(r.replyLength, GetParam().replyLength);
     EXPECT_TRUE(untouchedFrom(r, 0));
@@ -204,22 +210,22 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(DirectCase{"ReaderError", "63 00", 0x6300, 0},
                       DirectCase{"FourBytes", "12 34 90 00", 0x1234, 2},
                       DirectCase{"ThreeBytesStartingWith61", "61 05 00", 0x6105, 1},
-                      DirectCase{"OneByte", "90", 0x7000, 0},
-                      DirectCase{"Empty", "", 0x7000, 0}),
+                      DirectCase{"OneByte", "90", QVR_TRANSPORT_FAILED, 0},
+                      DirectCase{"Empty", "", QVR_TRANSPORT_FAILED, 0}),
     [](const auto& testCase) { return std::string(testCase.param.name); });
 
 TEST_F(WireTest, FirstReplyLongerThanCapacityIsTransportFailure) {
     answer("D5 03 32 01 06 07 90 00");
-    const EngineRun r = run(8, 12, "D4 02", 4);
-    EXPECT_EQ(r.status, 0x7000);
+    const EngineRun r = run(kModeDirect, kClassCardAnswer, "D4 02", 4);
+    EXPECT_EQ(r.status, QVR_TRANSPORT_FAILED);
     EXPECT_EQ(r.replyLength, 0);
 }
 
 TEST_F(WireTest, FailedGetResponseIsTransportFailure) {
     answer("61 08");
     pcsc_double::failTransmit(SCARD_E_COMM_DATA_LOST);
-    const EngineRun r = run(9, 11, "00 B0 00 00 04");
-    EXPECT_EQ(r.status, 0x7000);
+    const EngineRun r = run(kModeDataExchange, kClassCardData, "00 B0 00 00 04");
+    EXPECT_EQ(r.status, QVR_TRANSPORT_FAILED);
     EXPECT_EQ(r.replyLength, 0);
     EXPECT_TRUE(untouchedFrom(r, 0));
 }
@@ -227,15 +233,15 @@ TEST_F(WireTest, FailedGetResponseIsTransportFailure) {
 TEST_F(WireTest, GetResponseLongerThanLeFails) {
     answer("61 02");
     answer("D5 45 00 90 00");
-    const EngineRun r = run(8, 11, "D4 44 01");
-    EXPECT_EQ(r.status, 0x7000);
+    const EngineRun r = run(kModeDirect, kClassCardData, "D4 44 01");
+    EXPECT_EQ(r.status, QVR_TRANSPORT_FAILED);
 }
 
 // ---- Refusals before anything is sent ------------------------------------------------
 
 TEST_F(WireTest, NoCardHandleSendsNothingAndKeepsReplyLength) {
-    const EngineRun r = run(8, 11, "D4 02", 4, 0, 1234);
-    EXPECT_EQ(r.status, 0x7001);
+    const EngineRun r = run(kModeDirect, kClassCardData, "D4 02", 4, 0, 1234);
+    EXPECT_EQ(r.status, QVR_NOT_SENT);
     EXPECT_EQ(r.replyLength, 1234);
     expectNothingSent();
 }
@@ -243,8 +249,8 @@ TEST_F(WireTest, NoCardHandleSendsNothingAndKeepsReplyLength) {
 TEST_F(WireTest, UnknownModeSendsNothingAndClearsReplyLength) {
     for (int modeValue : {0, 1, 3, 7, 10, 255}) {
         const auto mode = static_cast<std::uint8_t>(modeValue);
-        const EngineRun r = run(mode, 11, "D4 02", 4, 0x1A2B, 55);
-        EXPECT_EQ(r.status, 0x7001) << int(mode);
+        const EngineRun r = run(mode, kClassCardData, "D4 02", 4, 0x1A2B, 55);
+        EXPECT_EQ(r.status, QVR_NOT_SENT) << int(mode);
         EXPECT_EQ(r.replyLength, 0) << int(mode);
     }
     expectNothingSent();
@@ -270,7 +276,7 @@ TEST_P(HostileArguments, AreRefusedWithoutSending) {
     const ReaderPart reader = readerWithCard(0x1A2B);
     EXPECT_EQ(qvr::Transceive(destination.data(), c.capacity, reader, c.mode, 11,
                               c.nullCommand ? nullptr : command.data(), c.length, &replyLength),
-              0x7001);
+              QVR_NOT_SENT);
     EXPECT_EQ(replyLength, 0);
     expectNothingSent();
 }
@@ -292,9 +298,9 @@ TEST_F(WireTest, NullDestinationOrReplyLengthSendsNothing) {
     std::array<std::uint8_t, 8> destination{};
     std::int32_t replyLength = 42;
     const ReaderPart reader = readerWithCard(0x1A2B);
-    EXPECT_EQ(qvr::Transceive(nullptr, 4, reader, 8, 12, command.data(), 2, &replyLength), 0x7001);
+    EXPECT_EQ(qvr::Transceive(nullptr, 4, reader, kModeDirect, kClassCardAnswer, command.data(), 2, &replyLength), QVR_NOT_SENT);
     EXPECT_EQ(replyLength, 42);
-    EXPECT_EQ(qvr::Transceive(destination.data(), 4, reader, 8, 12, command.data(), 2, nullptr), 0x7001);
+    EXPECT_EQ(qvr::Transceive(destination.data(), 4, reader, kModeDirect, kClassCardAnswer, command.data(), 2, nullptr), QVR_NOT_SENT);
     expectNothingSent();
 }
 
@@ -303,13 +309,13 @@ TEST_F(WireTest, EmptyCommandMayBeNull) {
     std::array<std::uint8_t, 8> destination{};
     std::int32_t replyLength = 42;
     const ReaderPart reader = readerWithCard(0x1A2B);
-    EXPECT_EQ(qvr::Transceive(destination.data(), 4, reader, 8, 12, nullptr, 0, &replyLength), 0x9000);
+    EXPECT_EQ(qvr::Transceive(destination.data(), 4, reader, kModeDirect, kClassCardAnswer, nullptr, 0, &replyLength), QVR_SW_SUCCESS);
     expectWire({{"FF 00 00 00 00", 4}});
 }
 
 TEST_F(WireTest, CapacityAboveEngineBufferIsClamped) {
     answer("90 00");
-    run(9, 11, "00", 5000);
+    run(kModeDataExchange, kClassCardData, "00", 5000);
     expectWire({{"FF 00 00 00 04 D4 40 01 00", 1000}});
 }
 
@@ -377,7 +383,7 @@ TEST_F(WireTest, RawFailuresGiveZero) {
 }
 
 TEST_F(WireTest, RawRefusals) {
-    EXPECT_EQ(runRaw("00 A4", 16, 0).result, 0x7001);
+    EXPECT_EQ(runRaw("00 A4", 16, 0).result, QVR_NOT_SENT);
     EXPECT_EQ(runRaw("00 A4", -1).result, 0);
     std::array<std::uint8_t, 4> destination{};
     EXPECT_EQ(qvr::TransceiveRaw(nullptr, 3, 16, destination.data(), readerWithCard(0x1A2B)), 0);
@@ -405,26 +411,26 @@ protected:
 
 TEST_F(EscapeTest, LedBuzzerNeedsAWholeStatusWord) {
     answer("90 00");
-    EXPECT_EQ(run(2, 11, "01 01 01 01").status, 0x9000);
+    EXPECT_EQ(run(kModeLedBuzzer, kClassCardData, "01 01 01 01").status, QVR_SW_SUCCESS);
     answer("90");
-    EXPECT_EQ(run(2, 11, "01 01 01 01").status, 0x8000);
+    EXPECT_EQ(run(kModeLedBuzzer, kClassCardData, "01 01 01 01").status, QVR_LED_TRANSMIT_FAILED);
     pcsc_double::failNext(pcsc_double::Call::Control, SCARD_E_NOT_TRANSACTED);
-    EXPECT_EQ(run(2, 11, "01 01 01 01").status, 0x8000);
+    EXPECT_EQ(run(kModeLedBuzzer, kClassCardData, "01 01 01 01").status, QVR_LED_TRANSMIT_FAILED);
     EXPECT_EQ(pcsc_double::controls().size(), 3u);
     EXPECT_EQ(hexOf(pcsc_double::controls()[0].sent), "FF 00 40 50 04 01 01 01 01");
     expectNothingSent();
 }
 
 TEST_F(EscapeTest, RefusalsBeforeSendingStayAsTheyAre) {
-    EXPECT_EQ(run(8, 11, "D4 02", -1).status, 0x7001);
-    EXPECT_EQ(run(3, 11, "D4 02").status, 0x7001);
+    EXPECT_EQ(run(kModeDirect, kClassCardData, "D4 02", -1).status, QVR_NOT_SENT);
+    EXPECT_EQ(run(3, kClassCardData, "D4 02").status, QVR_NOT_SENT);
     EXPECT_TRUE(pcsc_double::controls().empty());
 }
 
 TEST_F(EscapeTest, AnswerLongerThanTheEngineBufferIsATransportFailure) {
     pcsc_double::replyWith(Bytes(1001, 0x90));
-    const EngineRun r = run(9, 12, "00 B0 00 00 00", 1000);
-    EXPECT_EQ(r.status, 0x7000);
+    const EngineRun r = run(kModeDataExchange, kClassCardAnswer, "00 B0 00 00 00", 1000);
+    EXPECT_EQ(r.status, QVR_TRANSPORT_FAILED);
     EXPECT_EQ(r.replyLength, 0);
     EXPECT_TRUE(untouchedFrom(r, 0));
 }
