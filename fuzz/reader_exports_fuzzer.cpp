@@ -98,7 +98,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::int32_t result = callExport(in, card, reply, &length, directAnswerPossible, rawCapacity);
 
     check(documented(result));
-    if (rawCapacity > 0) check(result <= static_cast<std::int32_t>(rawCapacity) || result == 0x7001);
+    if (rawCapacity > 0) check(result <= static_cast<std::int32_t>(rawCapacity) || result == QVR_NOT_SENT);
     // A reply length either keeps the caller's value (nothing was sent), or counts
     // delivered bytes, or (direct answer) the reader's answer less its status word.
     const std::size_t firstReplyLimit = 1000;

@@ -18,6 +18,7 @@
 namespace {
 
 using Bytes = std::vector<std::uint8_t>;
+using namespace qvr;
 
 // Aborts, naming the failed check's line, so the fuzzer keeps the input that broke it.
 void check(bool condition, int line = __builtin_LINE()) {
@@ -64,8 +65,8 @@ Bytes reply(FuzzedDataProvider& in) {
 
 Script readScript(FuzzedDataProvider& in) {
     Script s{};
-    s.mode = pick(in, {2, 8, 9});
-    s.responseClass = pick(in, {11, 12, 0xFF});
+    s.mode = pick(in, {kModeLedBuzzer, kModeDirect, kModeDataExchange});
+    s.responseClass = pick(in, {kClassCardData, kClassCardAnswer, kClassChipData});
     s.card = in.ConsumeIntegralInRange(0, 7) == 0 ? 0 : 0x1A2B;
     s.commandLength = in.ConsumeBool() ? in.ConsumeIntegralInRange<std::int32_t>(-3, 260)
                                        : in.ConsumeIntegral<std::int32_t>();
@@ -86,9 +87,9 @@ Script readScript(FuzzedDataProvider& in) {
 Bytes frame(const Script& s) {
     const auto n = static_cast<std::size_t>(s.commandLength);
     Bytes apdu;
-    if (s.mode == 2) apdu = {0xFF, 0x00, 0x40, 0x50, static_cast<std::uint8_t>(n)};
-    if (s.mode == 8) apdu = {0xFF, 0x00, 0x00, 0x00, static_cast<std::uint8_t>(n)};
-    if (s.mode == 9) apdu = {0xFF, 0x00, 0x00, 0x00, static_cast<std::uint8_t>(n + 3), 0xD4, 0x40, 0x01};
+    if (s.mode == kModeLedBuzzer) apdu = {0xFF, 0x00, 0x40, 0x50, static_cast<std::uint8_t>(n)};
+    if (s.mode == kModeDirect) apdu = {0xFF, 0x00, 0x00, 0x00, static_cast<std::uint8_t>(n)};
+    if (s.mode == kModeDataExchange) apdu = {0xFF, 0x00, 0x00, 0x00, static_cast<std::uint8_t>(n + 3), 0xD4, 0x40, 0x01};
     apdu.insert(apdu.end(), s.command.begin(), s.command.begin() + static_cast<long>(n));
     return apdu;
 }
@@ -97,24 +98,24 @@ std::int32_t at(const Bytes& b, long position) { return position >= 0 ? b[static
 
 // A fetched answer g (or a whole answer through the escape), cut by the table.
 void trim(const Script& s, const Bytes& g, Outcome& o) {
-    o.status = 0x7000;
+    o.status = QVR_TRANSPORT_FAILED;
     const long m = static_cast<long>(g.size());
     long from = 0, to = m - 2, statusAt = m - 2;
-    if (s.mode == 8) {
+    if (s.mode == kModeDirect) {
         if (m < 2) return;
         if (m >= 9) {
-            if (s.responseClass == 11) from = 4;
-            else if (s.responseClass == 12) from = 3;
-            else if (s.responseClass == 0xFF) from = 2;
+            if (s.responseClass == kClassCardData) from = 4;
+            else if (s.responseClass == kClassCardAnswer) from = 3;
+            else if (s.responseClass == kClassChipData) from = 2;
             else { o.status = 0; return; }
         }
     } else {
         if (m < 2) { o.status = 0; return; }
-        if (s.responseClass != 11 && s.responseClass != 12) return;
-        if (s.responseClass == 11) statusAt = m - 4;
+        if (s.responseClass != kClassCardData && s.responseClass != kClassCardAnswer) return;
+        if (s.responseClass == kClassCardData) statusAt = m - 4;
         if (m >= 8) {
             from = 3;
-            if (s.responseClass == 11) to = m - 4;
+            if (s.responseClass == kClassCardData) to = m - 4;
         }
     }
     to = std::min(to, from + 251);  // the most a reply buffer receives
@@ -128,11 +129,11 @@ void trim(const Script& s, const Bytes& g, Outcome& o) {
 void modelEscape(const Script& s, Outcome& o) {
     o.wire.push_back({frame(s), 1000});
     const bool answered = !s.firstFails && s.first.size() <= 1000 && s.first.size() >= 2;
-    if (s.mode == 2) {
-        o.status = answered ? 0x9000 : 0x8000;
+    if (s.mode == kModeLedBuzzer) {
+        o.status = answered ? QVR_SW_SUCCESS : QVR_LED_TRANSMIT_FAILED;
         return;
     }
-    o.status = 0x7000;
+    o.status = QVR_TRANSPORT_FAILED;
     if (!answered) return;
     if (s.first.size() == 2) {
         o.status = s.first[0] * 256 + s.first[1];
@@ -142,12 +143,12 @@ void modelEscape(const Script& s, Outcome& o) {
 }
 
 Outcome model(const Script& s, std::int32_t initialLength) {
-    Outcome o{0x7001, initialLength, {}, {}};
+    Outcome o{QVR_NOT_SENT, initialLength, {}, {}};
     if (s.card == 0) return o;
     o.replyLength = 0;
-    const std::int32_t limit = s.mode == 9 ? 252 : 255;
+    const std::int32_t limit = s.mode == kModeDataExchange ? 252 : 255;
     if (s.commandLength < 0 || s.commandLength > limit || s.capacity < 0) return o;
-    if (s.mode != 2 && s.mode != 8 && s.mode != 9) return o;
+    if (s.mode != kModeLedBuzzer && s.mode != kModeDirect && s.mode != kModeDataExchange) return o;
     if (s.direct) {
         modelEscape(s, o);
         return o;
@@ -155,11 +156,11 @@ Outcome model(const Script& s, std::int32_t initialLength) {
     const DWORD capacity = static_cast<DWORD>(std::min(s.capacity, 1000));
     o.wire.push_back({frame(s), capacity});
     const bool firstOk = !s.firstFails && s.first.size() <= capacity;
-    if (s.mode == 2) {
-        o.status = firstOk ? 0x9000 : 0x8000;
+    if (s.mode == kModeLedBuzzer) {
+        o.status = firstOk ? QVR_SW_SUCCESS : QVR_LED_TRANSMIT_FAILED;
         return o;
     }
-    o.status = 0x7000;
+    o.status = QVR_TRANSPORT_FAILED;
     if (!firstOk || s.first.size() < 2) return o;
     if (s.first.size() != 2 || s.first[0] != 0x61) {
         o.status = s.first[0] * 256 + s.first[1];

@@ -16,7 +16,7 @@ using pcsc_double::Bytes;
 using pcsc_double::hex;
 
 constexpr std::int32_t kCard = 0x1A2B;
-std::array<std::uint8_t, 1000> reply{};
+std::array<std::uint8_t, QVR_CAPACITY_MAX> reply{};
 std::int32_t length = 0;
 std::uint8_t found = 0;
 const Bytes command5 = hex("00 B0 00 00 10");
@@ -39,10 +39,10 @@ const std::map<std::string, Driven>& exportsByName() {
           [] { return oPollISO18092_TypeCTag(kCard, reply.data(), &length); }}},
         {"oSendTo11",
          {"D5 41 00 01 02 03 04 05 06 07 08 09 0A 0B 0C 0D 0E 0F 10 90 00 90 00",
-          [] { return oSendTo(kCard, 11, command5.data(), 5, reply.data(), 1000, &length); }}},
+          [] { return oSendTo(kCard, QVR_EXCHANGE_CARD_DATA, command5.data(), 5, reply.data(), QVR_CAPACITY_MAX, &length); }}},
         {"oSendTo12",
          {"D5 41 00 01 02 03 04 05 06 07 08 09 0A 0B 0C 0D 0E 0F 10 90 00 90 00",
-          [] { return oSendTo(kCard, 12, command5.data(), 5, reply.data(), 1000, &length); }}},
+          [] { return oSendTo(kCard, QVR_EXCHANGE_CARD_ANSWER, command5.data(), 5, reply.data(), QVR_CAPACITY_MAX, &length); }}},
         {"oRequestResponseTypeC",
          {"D5 41 00 0B 05 01 02 03 04 05 06 07 08 00 90 00",
           [] { return oRequestResponseTypeC(kCard, "0102030405060708", reply.data(), &length); }}},
@@ -67,5 +67,5 @@ int main(int argc, char** argv) {
     const long count = std::strtol(argv[2], nullptr, 10);
     std::int32_t last = 0;
     for (long i = 0; i < count; ++i) last = driven.call();
-    return last == 0x9000 || last == 0x0102 ? 0 : 1;
+    return last == QVR_SW_SUCCESS || last == 0x0102 ? 0 : 1;
 }

@@ -34,7 +34,7 @@ Bytes cardAnswer(std::size_t dataBytes) {
 
 void BM_Configuration_FirmwareVersion(benchmark::State& state) {
     answerEveryExchangeWith("D5 03 32 01 06 07 90 00");
-    std::array<std::uint8_t, 251> reply{};
+    std::array<std::uint8_t, QVR_REPLY_MAX> reply{};
     std::int32_t length = 0;
     for (auto _ : state) benchmark::DoNotOptimize(oFirmwareVer(kCard, reply.data(), &length));
 }
@@ -42,7 +42,7 @@ BENCHMARK(BM_Configuration_FirmwareVersion);
 
 void BM_Configuration_RetryOnce(benchmark::State& state) {
     answerEveryExchangeWith("D5 33 90 00");
-    std::array<std::uint8_t, 251> reply{};
+    std::array<std::uint8_t, QVR_REPLY_MAX> reply{};
     std::int32_t length = 0;
     for (auto _ : state) benchmark::DoNotOptimize(oSetRetryTimeToOne(kCard, reply.data(), &length));
 }
@@ -50,7 +50,7 @@ BENCHMARK(BM_Configuration_RetryOnce);
 
 void BM_Polling_PollingTags(benchmark::State& state) {
     answerEveryExchangeWith("D5 61 01 23 0F 01 50 E8 25 3E EC 00 00 00 11 00 81 85 01 00 90 00");
-    std::array<std::uint8_t, 251> reply{};
+    std::array<std::uint8_t, QVR_REPLY_MAX> reply{};
     std::int32_t length = 0;
     std::uint8_t found = 0;
     for (auto _ : state) benchmark::DoNotOptimize(oPollingTags(kCard, reply.data(), &length, &found, "01"));
@@ -59,7 +59,7 @@ BENCHMARK(BM_Polling_PollingTags);
 
 void BM_Polling_FeliCaListPassiveTarget(benchmark::State& state) {
     answerEveryExchangeWith("D5 4B 01 01 14 01 01 02 03 04 05 06 07 08 F1 F2 F3 F4 F5 F6 F7 F8 AA BB 90 00");
-    std::array<std::uint8_t, 251> reply{};
+    std::array<std::uint8_t, QVR_REPLY_MAX> reply{};
     std::int32_t length = 0;
     for (auto _ : state) benchmark::DoNotOptimize(oPollISO18092_TypeCTag(kCard, reply.data(), &length));
 }
@@ -88,7 +88,7 @@ private:
 
 void BM_Direct_FirmwareVersion(benchmark::State& state) {
     const DirectConnection direct("D5 03 32 01 06 07 90 00");
-    std::array<std::uint8_t, 251> reply{};
+    std::array<std::uint8_t, QVR_REPLY_MAX> reply{};
     std::int32_t length = 0;
     for (auto _ : state) benchmark::DoNotOptimize(oFirmwareVer(direct.card(), reply.data(), &length));
 }
@@ -96,7 +96,7 @@ BENCHMARK(BM_Direct_FirmwareVersion);
 
 void BM_Direct_PollingTags(benchmark::State& state) {
     const DirectConnection direct("D5 61 01 23 0F 01 50 E8 25 3E EC 00 00 00 11 00 81 85 01 00 90 00");
-    std::array<std::uint8_t, 251> reply{};
+    std::array<std::uint8_t, QVR_REPLY_MAX> reply{};
     std::int32_t length = 0;
     std::uint8_t found = 0;
     for (auto _ : state)
@@ -126,7 +126,7 @@ BENCHMARK(BM_Exchange_SendTo)->ArgNames({"type", "bytes"})->ArgsProduct({{10, 11
 
 void BM_Exchange_RequestResponseFeliCa(benchmark::State& state) {
     answerEveryExchangeWith("D5 41 00 0B 05 01 02 03 04 05 06 07 08 00 90 00");
-    std::array<std::uint8_t, 251> reply{};
+    std::array<std::uint8_t, QVR_REPLY_MAX> reply{};
     std::int32_t length = 0;
     for (auto _ : state)
         benchmark::DoNotOptimize(oRequestResponseTypeC(kCard, "0102030405060708", reply.data(), &length));
@@ -138,7 +138,7 @@ void BM_Exchange_RequestResponseTypeB(benchmark::State& state) {
     pcsc_double::recordTransmits(false);
     const Bytes answer = cardAnswer(95);
     pcsc_double::replyInCycle({{0x61, static_cast<std::uint8_t>(answer.size())}, answer});
-    std::array<std::uint8_t, 251> reply{};
+    std::array<std::uint8_t, QVR_REPLY_MAX> reply{};
     std::int32_t length = 0;
     for (auto _ : state) benchmark::DoNotOptimize(oRequestResponseTypeB(kCard, reply.data(), &length));
 }
