@@ -119,7 +119,7 @@ TEST_F(Connection, EachConnectKeepsItsOwnContextUntilItsDisconnect) {
 
 TEST_F(Connection, ReaderNameCopiesTheFirstNameAndReleasesItsContext) {
     pcsc_double::setReaders({"ACS ACR122U PICC Interface 00 00", "Other 00 01"});
-    char name[200];
+    char name[QVR_NAME_BUFFER_SIZE];
     std::memset(name, 'x', sizeof name);
     EXPECT_EQ(oPCSCReaderName(name), 1);
     EXPECT_STREQ(name, "ACS ACR122U PICC Interface 00 00");

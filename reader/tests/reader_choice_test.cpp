@@ -30,7 +30,7 @@ protected:
         return pcsc_double::connects().back().reader;
     }
     std::string readerName() {
-        char name[200];
+        char name[QVR_NAME_BUFFER_SIZE];
         return oPCSCReaderName(name) == 1 ? name : "";
     }
 };
@@ -55,7 +55,7 @@ TEST_F(ReaderChoice, NoMatchFailsAsWithNoReader) {
     setEnvironment("QVR_ACR122_READER", "acr122u");  // the comparison is case-sensitive
     EXPECT_EQ(oConnectPCSCReader(), 0);
     EXPECT_TRUE(pcsc_double::connects().empty());
-    char name[200];
+    char name[QVR_NAME_BUFFER_SIZE];
     std::memset(name, 'x', sizeof name);
     EXPECT_EQ(oPCSCReaderName(name), 0);
     EXPECT_EQ(name[0], 'x');

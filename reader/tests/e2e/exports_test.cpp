@@ -19,7 +19,7 @@ const Bytes kReadBinary = hex("00 B0 00 00 00");
 const std::string kDemoAtqb = "50 E8 25 3E EC 00 00 00 11 00 81 85";
 
 TEST(Demo, ReaderNameIsTheVirtualReadersOneSlot) {
-    char name[200];
+    char name[QVR_NAME_BUFFER_SIZE];
     std::memset(name, 'x', sizeof name);
     ASSERT_EQ(oPCSCReaderName(name), 1);
     const std::string text(name);

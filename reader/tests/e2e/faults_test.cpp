@@ -127,7 +127,7 @@ TEST_F(Faults, ReaderDropsAndComesBack) {
               "0x7000");
 
     EXPECT_TRUE(waitForCard(false, 5s));
-    char name[200] = {};
+    char name[QVR_NAME_BUFFER_SIZE] = {};
     const std::int32_t named = oPCSCReaderName(name);
     std::printf("observed: while dropped, oPCSCReaderName gives %d (%s)\n", named, name);
     EXPECT_EQ(named, 1) << "pcscd keeps listing the reader, its slot empty";
@@ -203,7 +203,7 @@ bool waitUntilGone(pid_t pid, std::chrono::milliseconds timeout) {
 // Until pcscd answers and shows the reader's card, or the time is up.
 bool waitForReaderAndCard(std::chrono::milliseconds timeout) {
     const auto deadline = std::chrono::steady_clock::now() + timeout;
-    char name[200];
+    char name[QVR_NAME_BUFFER_SIZE];
     while (oPCSCReaderName(name) != 1) {
         if (std::chrono::steady_clock::now() > deadline) return false;
         std::this_thread::sleep_for(50ms);
@@ -226,7 +226,7 @@ TEST_F(Faults, PcscdRestarted) {
     EXPECT_EQ(firmware(card), "0x7000 ");
     Reply data;
     EXPECT_EQ(statusText(exchange(QVR_EXCHANGE_CARD_DATA, kSelectDemoApplication, data)), "0x7000");
-    char name[200] = {};
+    char name[QVR_NAME_BUFFER_SIZE] = {};
     EXPECT_EQ(oPCSCReaderName(name), 0) << "no service";
     EXPECT_EQ(oConnectPCSCReader(), 0);
     EXPECT_EQ(oDisconnectPCSCReader(card), 0) << "pcscd is gone";
@@ -292,7 +292,7 @@ TEST_F(Faults, VirtualReaderKilledMidway) {
     EXPECT_EQ(firmware(card), "0x7000 ") << "the connection stays failed";
 
     ASSERT_TRUE(waitForCard(false, 5s));
-    char name[200] = {};
+    char name[QVR_NAME_BUFFER_SIZE] = {};
     std::printf("observed: reader program gone: oPCSCReaderName %d, oConnectPCSCReader %d\n",
                 oPCSCReaderName(name), oConnectPCSCReader());
 

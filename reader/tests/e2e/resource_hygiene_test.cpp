@@ -75,7 +75,7 @@ std::string result(std::int32_t status, const Reply& reply) {
 std::vector<ExportCall> exportCalls() {
     return {
         {"oPCSCReaderName", [](std::int32_t, int) {
-             char name[200] = {};
+             char name[QVR_NAME_BUFFER_SIZE] = {};
              return std::to_string(oPCSCReaderName(name)) + " " + name;
          }},
         {"oFirmwareVer", [](std::int32_t card, int) {
