@@ -17,8 +17,20 @@ constexpr const char* kListTypeB = "D44A010300";
 constexpr const char* kListFeliCa212 = "D44A010100FFFF0100";
 // InAutoPoll, one pass (PollNr 01); the period and the types follow.
 constexpr const char* kAutoPollOnePass = "D46001";
-// Type B ISO 14443-4, FeliCa 212, FeliCa 424, Type A ISO 14443-4, Type A any.
-constexpr std::string_view kPolledTypes[] = {"23", "11", "12", "20", "10"};
+
+// A type code as the two hex digits a command text carries.
+struct HexPair {
+    char digits[2];
+    constexpr std::string_view text() const { return {digits, 2}; }
+};
+constexpr HexPair hexPair(std::uint8_t code) {
+    constexpr const char* kDigits = "0123456789ABCDEF";
+    return {{kDigits[code >> 4], kDigits[code & 0x0F]}};
+}
+// The types oPollingTags polls for, in the chip's order of trying them.
+constexpr HexPair kPolledTypes[] = {hexPair(QVR_TAG_TYPE_B_14443_4), hexPair(QVR_TAG_FELICA_212),
+                                    hexPair(QVR_TAG_FELICA_424), hexPair(QVR_TAG_TYPE_A_14443_4),
+                                    hexPair(QVR_TAG_TYPE_A)};
 
 constexpr std::size_t kHexPair = 2;
 
@@ -79,8 +91,9 @@ extern "C" int32_t oPollingTags(int32_t card, uint8_t* reply, int32_t* replyLeng
     return runGuarded(GuardKind::AnyException, QVR_FALLBACK_POLLING, [&](WorkRecord& record) {
         record.reader.card = card;
         const std::int32_t length = composeCommand(
-            record, {kAutoPollOnePass, callerText(pollPeriod, kHexPair), kPolledTypes[0],
-                     kPolledTypes[1], kPolledTypes[2], kPolledTypes[3], kPolledTypes[4]});
+            record, {kAutoPollOnePass, callerText(pollPeriod, kHexPair), kPolledTypes[0].text(),
+                     kPolledTypes[1].text(), kPolledTypes[2].text(), kPolledTypes[3].text(),
+                     kPolledTypes[4].text()});
         return autoPoll(record, length, reply, replyLength, tagTypeFound);
     });
 }

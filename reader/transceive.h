@@ -26,8 +26,9 @@ enum Mode : std::uint8_t {
 
 // Which bytes of the reader's answer reach the caller (see answer_trimming.h).
 enum ResponseClass : std::uint8_t {
-    kClassCardData = 11,     // mode 8: drop 4 leading bytes; mode 9: card data, card status
-    kClassCardAnswer = 12,   // mode 8: drop 3 leading bytes; mode 9: card answer, reader status
+    // oSendTo's exchange types 11 and 12 are these classes.
+    kClassCardData = QVR_EXCHANGE_CARD_DATA,      // mode 8: drop 4 leading bytes; mode 9: card data, card status
+    kClassCardAnswer = QVR_EXCHANGE_CARD_ANSWER,  // mode 8: drop 3 leading bytes; mode 9: card answer, reader status
     kClassChipData = 0xFF,   // mode 8: drop D5 and the response code
 };
 
