@@ -20,7 +20,7 @@ void readerAnswers(const std::string& answerWithStatus) {
 
 struct Reply {
     std::int32_t length = -9;
-    std::array<std::uint8_t, 1000> bytes;
+    std::array<std::uint8_t, QVR_CAPACITY_MAX> bytes;
     Reply() { bytes.fill(kUntouched); }
     std::string first(std::size_t count) const { return hexPrefix(bytes.data(), count); }
 };

@@ -25,7 +25,7 @@ inline std::string hexOf(const Bytes& bytes) { return hexOf(bytes.data(), bytes.
 // A reply buffer of the documented 251 bytes (1000 for oSendTo), followed by a
 // guard zone that no export may touch, whatever the reader answers.
 struct Reply {
-    static constexpr std::size_t kRoom = 1000;
+    static constexpr std::size_t kRoom = QVR_CAPACITY_MAX;
     static constexpr std::size_t kGuard = 64;
     static constexpr std::uint8_t kUntouched = 0xEE;
 
