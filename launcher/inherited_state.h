@@ -3,7 +3,11 @@
 #ifndef VANTO_INHERITED_STATE_H
 #define VANTO_INHERITED_STATE_H
 
+namespace vanto {
+
 // Puts back the defaults the hand-over relies on. Called once, first thing.
 void resetInheritedProcessState() noexcept;
+
+}  // namespace vanto
 
 #endif

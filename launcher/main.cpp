@@ -10,9 +10,9 @@ constexpr const char* kShopShortcut = "Topup & Shop @ Quenvaria.URL";
 }  // namespace
 
 int main() {
-    resetInheritedProcessState();
+    vanto::resetInheritedProcessState();
     // Whatever became of the hand-over, there is nobody to tell: the result is
     // deliberately dropped and the program always ends successfully.
-    static_cast<void>(StartURL(kShopShortcut));
+    static_cast<void>(vanto::StartURL(kShopShortcut));
     return 0;
 }

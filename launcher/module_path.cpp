@@ -2,6 +2,8 @@
 
 #include <windows.h>
 
+namespace vanto {
+
 namespace {
 
 constexpr auto kNoSeparator = std::string::npos;
@@ -34,3 +36,5 @@ std::optional<std::string> folderOfFile(const std::string& file, unsigned int co
     const bool atDriveRoot = separator > 0 && file[separator - 1] == ':';
     return file.substr(0, atDriveRoot ? separator + 1 : separator);
 }
+
+}  // namespace vanto

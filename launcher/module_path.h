@@ -5,6 +5,8 @@
 #include <optional>
 #include <string>
 
+namespace vanto {
+
 // The folder part of a full file path: everything before the last '\' or '/',
 // except that a file at the root of a drive gives the root with its separator
 // ("C:\Vanto.exe" gives "C:\"; a bare "C:" would mean the drive's current
@@ -14,5 +16,7 @@
 // code pages (932, 936, 949, 950) the second byte of a character can have the
 // value of '\' and must not be taken for a separator.
 std::optional<std::string> folderOfFile(const std::string& file, unsigned int codePage);
+
+}  // namespace vanto
 
 #endif

@@ -5,6 +5,8 @@
 #include <optional>
 #include <string>
 
+namespace vanto {
+
 // The folder that holds the running program's file, spelt as the system's
 // narrow-character calls take it (a plain path on Linux, a path in the ANSI code
 // page on Windows), so it can go straight to the call that starts the handler.
@@ -16,5 +18,7 @@
 // of a drive gives the root itself ("C:\"), not the bare drive ("C:", which
 // would mean that drive's current directory).
 std::optional<std::string> programFolder();
+
+}  // namespace vanto
 
 #endif

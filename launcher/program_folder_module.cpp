@@ -6,6 +6,8 @@
 
 #include <algorithm>
 
+namespace vanto {
+
 namespace {
 
 // No Windows path is longer (in characters, with the \\?\ prefix).
@@ -44,3 +46,5 @@ std::optional<std::string> programFolder() {
     // GetModuleFileNameA spells the path in the ANSI code page.
     return folderOfFile(*program, CP_ACP);
 }
+
+}  // namespace vanto

@@ -3,6 +3,8 @@
 #include <filesystem>
 #include <system_error>
 
+namespace vanto {
+
 std::optional<std::string> programFolder() {
     std::error_code error;
     const std::filesystem::path program = std::filesystem::read_symlink("/proc/self/exe", error);
@@ -11,3 +13,5 @@ std::optional<std::string> programFolder() {
     }
     return program.parent_path().string();
 }
+
+}  // namespace vanto

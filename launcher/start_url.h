@@ -5,6 +5,8 @@
 #include <cstdint>
 #include <string>
 
+namespace vanto {
+
 // Opens fileName with the desktop's default handler for its type, with the
 // program's own folder as the handler's working directory, so a bare file name
 // means the file lying beside the program. StartURL never waits for the handler
@@ -23,5 +25,7 @@
 // SE_ERR_NOASSOC when nothing is registered to open it, SE_ERR_PNF when the
 // program's folder is unknown).
 std::int32_t StartURL(const std::string& fileName) noexcept;
+
+}  // namespace vanto
 
 #endif

@@ -8,6 +8,8 @@
 
 #include <cstdint>
 
+namespace vanto {
+
 namespace {
 
 constexpr const char* kOpenVerb = "Open";
@@ -56,3 +58,5 @@ std::int32_t StartURL(const std::string& fileName) noexcept {
         return SE_ERR_OOM;
     }
 }
+
+}  // namespace vanto

@@ -12,6 +12,8 @@
 
 extern char** environ;
 
+namespace vanto {
+
 namespace {
 
 // The freedesktop front door to the desktop's file associations.
@@ -148,3 +150,5 @@ std::int32_t StartURL(const std::string& fileName) noexcept {
         return ENOMEM;
     }
 }
+
+}  // namespace vanto

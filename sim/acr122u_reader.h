@@ -25,45 +25,45 @@ public:
     Bytes transmit(const Bytes& apdu);
     // The same command answered in one piece, as the reader answers over the CCID
     // escape channel and under T=1: a chip answer comes back whole with 90 00.
-    Bytes exchange_whole(const Bytes& apdu);
+    Bytes exchangeWhole(const Bytes& apdu);
 
     // The reader firmware's own polling of the field, run after the field changed:
     // it activates a card it finds (when the PICC parameters let it) and forgets one
     // that has left.
-    void poll_field();
+    void pollField();
     // The PC/SC pseudo-ATR of the card the reader has found and activated by itself;
     // nothing while it has none (PC/SC then sees no card).
-    std::optional<Bytes> card_atr() const { return own_card_ ? own_atr_ : std::nullopt; }
+    std::optional<Bytes> cardAtr() const { return ownCard_ ? ownAtr_ : std::nullopt; }
 
     // Power off or reset of the pseudo-card: an answer not yet fetched is lost.
-    void drop_pending() { pending_.reset(); }
-    bool has_pending() const { return pending_.has_value(); }
+    void dropPending() { pending_.reset(); }
+    bool hasPending() const { return pending_.has_value(); }
     // Bit 0 red, bit 1 green.
-    std::uint8_t led_state() const { return led_state_; }
+    std::uint8_t ledState() const { return ledState_; }
 
 private:
-    Bytes pseudo_command(const Bytes& apdu);
-    Bytes direct_transmit(const Bytes& chip_frame);
-    Bytes get_response(const Bytes& apdu);
-    Bytes led_and_buzzer(const Bytes& apdu);
-    Bytes get_data(const Bytes& apdu);
-    Bytes transparent_exchange(const Bytes& apdu);
-    std::optional<Bytes> ask_chip(const Bytes& frame);
-    std::vector<Activation> polled_types() const;
-    bool own_card_gone() const;
+    Bytes pseudoCommand(const Bytes& apdu);
+    Bytes directTransmit(const Bytes& chipFrame);
+    Bytes getResponse(const Bytes& apdu);
+    Bytes ledAndBuzzer(const Bytes& apdu);
+    Bytes getData(const Bytes& apdu);
+    Bytes transparentExchange(const Bytes& apdu);
+    std::optional<Bytes> askChip(const Bytes& frame);
+    std::vector<Activation> polledTypes() const;
+    bool ownCardGone() const;
 
     Pn532Chip& chip_;
     // The chip's answer followed by 90 00, waiting for GET RESPONSE.
     std::optional<Bytes> pending_;
-    std::uint8_t led_state_ = 0x01;  // red: powered, idle
-    std::uint8_t picc_parameters_ = 0xFF;  // poll for every card type
+    std::uint8_t ledState_ = 0x01;  // red: powered, idle
+    std::uint8_t piccParameters_ = 0xFF;  // poll for every card type
     // FF 00 41: how long the reader waits for the chip (00 and FF: as long as it takes).
-    std::uint8_t timeout_parameter_ = 0xFF;
+    std::uint8_t timeoutParameter_ = 0xFF;
     // The card the reader activated by itself, the power session it did so in, and
     // the pseudo-ATR built then.
-    Card* own_card_ = nullptr;
-    std::uint32_t own_session_ = 0;
-    std::optional<Bytes> own_atr_;
+    Card* ownCard_ = nullptr;
+    std::uint32_t ownSession_ = 0;
+    std::optional<Bytes> ownAtr_;
 };
 
 }  // namespace vreader

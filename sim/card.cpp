@@ -3,16 +3,16 @@
 namespace vreader {
 
 std::optional<Bytes> Card::activate(const Activation& activation) {
-    auto data = target_data(activation);
-    if (data) state_ = state_after(activation);
+    auto data = targetData(activation);
+    if (data) state_ = stateAfter(activation);
     return data;
 }
 
-void Card::power_off() {
+void Card::powerOff() {
     state_ = CardState::Idle;
-    ++power_session_;
+    ++powerSession_;
 }
 
-CardState Card::state_after(const Activation&) const { return CardState::Active; }
+CardState Card::stateAfter(const Activation&) const { return CardState::Active; }
 
 }  // namespace vreader

@@ -13,9 +13,9 @@ namespace vreader {
 namespace {
 
 // A connected descriptor, or -1 when nobody listens there (yet).
-int connect_once(const std::string& path) { return path.empty() ? -1 : link::connect_unix(path); }
+int connectOnce(const std::string& path) { return path.empty() ? -1 : link::connectUnix(path); }
 
-std::optional<std::string> read_line(int s, std::chrono::steady_clock::time_point deadline) {
+std::optional<std::string> readLine(int s, std::chrono::steady_clock::time_point deadline) {
     std::string line;
     char c;
     while (true) {
@@ -31,20 +31,20 @@ std::optional<std::string> read_line(int s, std::chrono::steady_clock::time_poin
 
 }  // namespace
 
-std::optional<std::string> send_control_command(const std::string& socket_path,
+std::optional<std::string> sendControlCommand(const std::string& socketPath,
                                                 const std::string& command,
                                                 std::chrono::milliseconds wait) {
     const auto deadline = std::chrono::steady_clock::now() + wait;
-    int s = connect_once(socket_path);
+    int s = connectOnce(socketPath);
     while (s < 0 && std::chrono::steady_clock::now() < deadline) {
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
-        s = connect_once(socket_path);
+        s = connectOnce(socketPath);
     }
     if (s < 0) return std::nullopt;
     const std::string line = command + "\n";
     std::optional<std::string> answer;
     if (::send(s, line.data(), line.size(), MSG_NOSIGNAL) == static_cast<ssize_t>(line.size())) {
-        answer = read_line(s, deadline);
+        answer = readLine(s, deadline);
     }
     ::close(s);
     return answer;

@@ -11,7 +11,7 @@ namespace vreader {
 // Sends one command line and returns the answer line ("ok ..." / "error ..."), or
 // nothing when no reader answered within the wait (the socket may not exist yet
 // while the reader starts, so connecting is retried until then).
-std::optional<std::string> send_control_command(const std::string& socket_path,
+std::optional<std::string> sendControlCommand(const std::string& socketPath,
                                                 const std::string& command,
                                                 std::chrono::milliseconds wait);
 

@@ -12,7 +12,7 @@ int main(int argc, char** argv) {
     }
     std::string command;
     for (int i = 2; i < argc; ++i) command += (i > 2 ? " " : "") + std::string(argv[i]);
-    const auto answer = vreader::send_control_command(argv[1], command, std::chrono::seconds(5));
+    const auto answer = vreader::sendControlCommand(argv[1], command, std::chrono::seconds(5));
     if (!answer) {
         std::fprintf(stderr, "virtual-reader-ctl: no virtual reader answers on %s\n", argv[1]);
         return 1;

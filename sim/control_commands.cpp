@@ -13,32 +13,32 @@ namespace {
 using Words = std::vector<std::string>;
 using CommandHandler = std::string (*)(const Words& words, VirtualReader& device);
 
-Words split_words(std::string_view line) {
+Words splitWords(std::string_view line) {
     Words words;
     std::istringstream stream{std::string(line)};
     for (std::string word; stream >> word;) words.push_back(word);
     return words;
 }
 
-std::string list_ids(const std::vector<Card*>& cards) {
+std::string listIds(const std::vector<Card*>& cards) {
     std::string ids;
     for (const Card* card : cards) ids += (ids.empty() ? "" : ",") + card->id();
     return ids.empty() ? "-" : ids;
 }
 
-Card* card_named(const Words& words, const VirtualReader& device) {
+Card* cardNamed(const Words& words, const VirtualReader& device) {
     return words.size() == 2 ? device.scenario().find(words[1]) : nullptr;
 }
 
 std::string insert(const Words& words, VirtualReader& device) {
-    Card* card = card_named(words, device);
+    Card* card = cardNamed(words, device);
     if (!card) return "error usage: insert <card-id> (a card of the scenario)";
     device.field().insert(*card);
     return "ok";
 }
 
 std::string remove(const Words& words, VirtualReader& device) {
-    Card* card = card_named(words, device);
+    Card* card = cardNamed(words, device);
     if (!card) return "error usage: remove <card-id> (a card of the scenario)";
     if (!device.field().remove(*card)) return "error " + card->id() + " is not in the field";
     return "ok";
@@ -48,9 +48,9 @@ std::string fault(const Words& words, VirtualReader& device) {
     Faults& faults = device.faults();
     const std::string kind = words.size() >= 2 ? words[1] : "";
     if (kind == "timeout" && words.size() == 2) {
-        faults.exchange_timeout = true;
+        faults.exchangeTimeout = true;
     } else if (kind == "vanish-after-poll" && words.size() == 2) {
-        faults.vanish_after_poll = true;
+        faults.vanishAfterPoll = true;
     } else if (kind == "clear" && words.size() == 2) {
         faults.clear();
     } else if (kind == "slow" && words.size() == 3) {
@@ -60,7 +60,7 @@ std::string fault(const Words& words, VirtualReader& device) {
         if (error != std::errc{} || end != text.data() + text.size()) {
             return "error usage: fault slow <milliseconds>";
         }
-        faults.slow_answer = std::chrono::milliseconds(milliseconds);
+        faults.slowAnswer = std::chrono::milliseconds(milliseconds);
     } else {
         return "error usage: fault timeout|vanish-after-poll|slow <ms>|clear";
     }
@@ -82,35 +82,35 @@ std::string status(const Words&, VirtualReader& device) {
     for (const auto& card : device.scenario().cards) all.push_back(card.get());
     return std::string("ok attached=") + (device.attached ? "yes" : "no") +
            " presence=" + (device.presence() == Presence::Always ? "always" : "tag") +
-           " rf=" + (device.chip().rf_field_on() ? "on" : "off") +
-           " field=" + list_ids(device.field().cards()) + " cards=" + list_ids(all) +
-           " card=" + (device.card_state().present ? "yes" : "no");
+           " rf=" + (device.chip().rfFieldOn() ? "on" : "off") +
+           " field=" + listIds(device.field().cards()) + " cards=" + listIds(all) +
+           " card=" + (device.cardState().present ? "yes" : "no");
 }
 
 std::string stats(const Words& words, VirtualReader& device) {
     HandlerStats& s = device.stats();
     char line[200];
     std::snprintf(line, sizeof line, "ok commands=%llu mean_us=%.2f max_us=%.2f card_state_queries=%llu",
-                  static_cast<unsigned long long>(s.commands), s.mean_microseconds(),
+                  static_cast<unsigned long long>(s.commands), s.meanMicroseconds(),
                   static_cast<double>(s.longest.count()) / 1000.0,
-                  static_cast<unsigned long long>(s.card_state_queries));
+                  static_cast<unsigned long long>(s.cardStateQueries));
     if (words.size() == 2 && words[1] == "reset") s = HandlerStats{};
     return line;
 }
 
 std::string quit(const Words&, VirtualReader& device) {
-    device.quit_requested = true;
+    device.quitRequested = true;
     return "ok";
 }
 
 }  // namespace
 
-std::string run_control_command(std::string_view line, VirtualReader& device) {
+std::string runControlCommand(std::string_view line, VirtualReader& device) {
     static const std::map<std::string, CommandHandler> kCommands = {
         {"insert", &insert}, {"remove", &remove}, {"fault", &fault},   {"drop", &drop},
         {"attach", &attach}, {"status", &status}, {"stats", &stats},   {"quit", &quit},
     };
-    const Words words = split_words(line);
+    const Words words = splitWords(line);
     if (words.empty()) return "error empty command";
     const auto command = kCommands.find(words[0]);
     if (command == kCommands.end()) {

@@ -25,7 +25,7 @@
 
 namespace vreader {
 
-std::string run_control_command(std::string_view line, VirtualReader& device);
+std::string runControlCommand(std::string_view line, VirtualReader& device);
 
 }  // namespace vreader
 

@@ -46,15 +46,15 @@ bool ControlSocket::readable(const std::vector<pollfd>& watched, int descriptor)
     return false;
 }
 
-void ControlSocket::accept_client() {
+void ControlSocket::acceptClient() {
     const int descriptor = ::accept4(listener_, nullptr, nullptr, SOCK_CLOEXEC);
     if (descriptor >= 0) clients_.push_back(std::make_unique<Client>(Client{descriptor, {}}));
 }
 
 // False when the client has gone and is to be forgotten.
-bool ControlSocket::serve_client(Client& client, const CommandRunner& run) {
-    const bool open = client.lines.fill_from(client.descriptor);
-    while (auto line = client.lines.next_line()) {
+bool ControlSocket::serveClient(Client& client, const CommandRunner& run) {
+    const bool open = client.lines.fillFrom(client.descriptor);
+    while (auto line = client.lines.nextLine()) {
         const std::string answer = run(*line) + "\n";
         if (::send(client.descriptor, answer.data(), answer.size(), MSG_NOSIGNAL) < 0) return false;
     }
@@ -63,14 +63,14 @@ bool ControlSocket::serve_client(Client& client, const CommandRunner& run) {
 
 void ControlSocket::serve(const std::vector<pollfd>& watched, const CommandRunner& run) {
     for (auto it = clients_.begin(); it != clients_.end();) {
-        if (readable(watched, (*it)->descriptor) && !serve_client(**it, run)) {
+        if (readable(watched, (*it)->descriptor) && !serveClient(**it, run)) {
             ::close((*it)->descriptor);
             it = clients_.erase(it);
         } else {
             ++it;
         }
     }
-    if (readable(watched, listener_)) accept_client();
+    if (readable(watched, listener_)) acceptClient();
 }
 
 }  // namespace vreader

@@ -38,8 +38,8 @@ private:
     };
 
     static bool readable(const std::vector<pollfd>& watched, int descriptor);
-    void accept_client();
-    bool serve_client(Client& client, const CommandRunner& run);
+    void acceptClient();
+    bool serveClient(Client& client, const CommandRunner& run);
 
     std::string path_;
     int listener_ = -1;

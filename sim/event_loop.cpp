@@ -15,14 +15,14 @@ namespace vreader {
 
 namespace {
 
-volatile std::sig_atomic_t stop_signal = 0;
+volatile std::sig_atomic_t stopSignal = 0;
 
-void note_stop(int) { stop_signal = 1; }
+void noteStop(int) { stopSignal = 1; }
 
 // Without SA_RESTART, so that a signal wakes poll().
-void catch_stop_signals() {
+void catchStopSignals() {
     struct sigaction action {};
-    action.sa_handler = note_stop;
+    action.sa_handler = noteStop;
     sigemptyset(&action.sa_mask);
     sigaction(SIGINT, &action, nullptr);
     sigaction(SIGTERM, &action, nullptr);
@@ -38,37 +38,37 @@ void trace(const char* direction, const link::Message& message) {
 // and while the chip lets reader time pass.
 class CommandSources {
 public:
-    CommandSources(VirtualReader& device, ControlSocket* control, bool read_stdin)
-        : device_(device), control_(control), stdin_open_(read_stdin) {}
+    CommandSources(VirtualReader& device, ControlSocket* control, bool readStdin)
+        : device_(device), control_(control), stdinOpen_(readStdin) {}
 
     void watch(std::vector<pollfd>& watched) const {
-        if (stdin_open_) watched.push_back({STDIN_FILENO, POLLIN, 0});
+        if (stdinOpen_) watched.push_back({STDIN_FILENO, POLLIN, 0});
         if (control_) control_->watch(watched);
     }
 
     // Runs what has arrived; true when the field changed.
     bool serve(const std::vector<pollfd>& watched) {
         const std::vector<Card*> before = device_.field().cards();
-        const bool unplugged_before = device_.unplugged;
+        const bool unpluggedBefore = device_.unplugged;
         for (const pollfd& p : watched) {
-            if (p.fd == STDIN_FILENO && p.revents != 0 && stdin_open_) serve_stdin();
+            if (p.fd == STDIN_FILENO && p.revents != 0 && stdinOpen_) serveStdin();
         }
         if (control_) control_->serve(watched, [this](std::string_view line) { return run(line); });
-        return device_.field().cards() != before || device_.unplugged != unplugged_before;
+        return device_.field().cards() != before || device_.unplugged != unpluggedBefore;
     }
 
 private:
-    std::string run(std::string_view line) { return run_control_command(line, device_); }
+    std::string run(std::string_view line) { return runControlCommand(line, device_); }
 
-    void serve_stdin() {
-        stdin_open_ = stdin_lines_.fill_from(STDIN_FILENO);
-        while (auto line = stdin_lines_.next_line()) std::cout << run(*line) << std::endl;
+    void serveStdin() {
+        stdinOpen_ = stdinLines_.fillFrom(STDIN_FILENO);
+        while (auto line = stdinLines_.nextLine()) std::cout << run(*line) << std::endl;
     }
 
     VirtualReader& device_;
     ControlSocket* control_;
-    bool stdin_open_;
-    LineReader stdin_lines_;
+    bool stdinOpen_;
+    LineReader stdinLines_;
 };
 
 // Reader time as the event loop lets it pass: control commands keep being served
@@ -80,7 +80,7 @@ public:
 
     bool wait(std::chrono::microseconds duration) override {
         const auto deadline = std::chrono::steady_clock::now() + duration;
-        while (stop_signal == 0) {
+        while (stopSignal == 0) {
             const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
             if (left.count() <= 0) return false;
             std::vector<pollfd> watched;
@@ -99,29 +99,29 @@ private:
 
 }  // namespace
 
-void run_event_loop(VirtualReader& device, PcscdLink& link, ControlSocket* control,
+void runEventLoop(VirtualReader& device, PcscdLink& link, ControlSocket* control,
                     const LoopSettings& settings) {
-    catch_stop_signals();
-    CommandSources sources(device, control, settings.read_stdin);
+    catchStopSignals();
+    CommandSources sources(device, control, settings.readStdin);
     LoopClock clock(sources);
     device.clock().use(&clock);
     const auto answer = [&device, &settings](const link::Message& request) {
         if (settings.verbose) trace(">", request);
-        link::Message reply = answer_driver_request(request, device);
-        if (is_reader_command(request)) device.after_change();
+        link::Message reply = answerDriverRequest(request, device);
+        if (isReaderCommand(request)) device.afterChange();
         if (settings.verbose) trace("<", reply);
         return reply;
     };
-    while (!device.quit_requested && stop_signal == 0) {
+    while (!device.quitRequested && stopSignal == 0) {
         link.listen(!device.unplugged);
-        link.publish(device.card_state());
+        link.publish(device.cardState());
         device.attached = link.connected();
         std::vector<pollfd> watched;
         link.watch(watched);
         sources.watch(watched);
         if (::poll(watched.data(), watched.size(), -1) <= 0) continue;
         link.serve(watched, answer);
-        if (sources.serve(watched)) device.after_change();
+        if (sources.serve(watched)) device.afterChange();
     }
     device.clock().use(nullptr);
     link.listen(false);

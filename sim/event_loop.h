@@ -11,13 +11,13 @@
 namespace vreader {
 
 struct LoopSettings {
-    bool read_stdin = true;
+    bool readStdin = true;
     bool verbose = false;
 };
 
 // Runs until "quit" or SIGINT/SIGTERM. control may be null. While it runs, the
 // device's reader clock serves control commands as reader time passes.
-void run_event_loop(VirtualReader& device, PcscdLink& link, ControlSocket* control,
+void runEventLoop(VirtualReader& device, PcscdLink& link, ControlSocket* control,
                     const LoopSettings& settings);
 
 }  // namespace vreader

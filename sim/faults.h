@@ -9,12 +9,12 @@ namespace vreader {
 struct Faults {
     // Every card exchange ends in the chip's timeout status, as when the card
     // stops answering.
-    bool exchange_timeout = false;
+    bool exchangeTimeout = false;
     // The first card found by the next successful poll leaves the field right after
     // the poll has answered (one shot).
-    bool vanish_after_poll = false;
+    bool vanishAfterPoll = false;
     // Every answer of the reader is held back this long.
-    std::chrono::milliseconds slow_answer{0};
+    std::chrono::milliseconds slowAnswer{0};
 
     void clear() { *this = Faults{}; }
 };

@@ -12,7 +12,7 @@ bool Field::remove(const Card& card) {
     const auto found = std::find(cards_.begin(), cards_.end(), &card);
     if (found == cards_.end()) return false;
     // Out of the field the card has no power: back in, it starts idle.
-    (*found)->power_off();
+    (*found)->powerOff();
     cards_.erase(found);
     return true;
 }

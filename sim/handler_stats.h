@@ -13,7 +13,7 @@ struct HandlerStats {
     std::uint64_t commands = 0;
     // How often the driver asked whether a card is present: pcscd asks after each
     // card event, so a count that keeps rising on an idle reader means it polls.
-    std::uint64_t card_state_queries = 0;
+    std::uint64_t cardStateQueries = 0;
     std::chrono::nanoseconds total{0};
     std::chrono::nanoseconds longest{0};
 
@@ -22,7 +22,7 @@ struct HandlerStats {
         total += spent;
         longest = std::max(longest, spent);
     }
-    double mean_microseconds() const {
+    double meanMicroseconds() const {
         if (commands == 0) return 0.0;
         return static_cast<double>(total.count()) / static_cast<double>(commands) / 1000.0;
     }

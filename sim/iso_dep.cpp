@@ -18,12 +18,12 @@ constexpr std::uint8_t kOwnCid = 0x00;
 
 }  // namespace
 
-std::optional<Bytes> answer_iso_dep_block(Card& card, const Bytes& frame, IsoDepSupport support) {
+std::optional<Bytes> answerIsoDepBlock(Card& card, const Bytes& frame, IsoDepSupport support) {
     if (frame.empty()) return std::nullopt;
     const std::uint8_t pcb = frame[0];
-    const bool is_information = (pcb & kBlockTypeMask) == kIBlock && (pcb & kChaining) == 0;
-    const bool is_deselect = (pcb & kDeselectMask) == kDeselect;
-    if (!is_information && !is_deselect) return std::nullopt;
+    const bool isInformation = (pcb & kBlockTypeMask) == kIBlock && (pcb & kChaining) == 0;
+    const bool isDeselect = (pcb & kDeselectMask) == kDeselect;
+    if (!isInformation && !isDeselect) return std::nullopt;
 
     std::size_t header = 1;
     if ((pcb & kCidFollows) != 0) {
@@ -32,7 +32,7 @@ std::optional<Bytes> answer_iso_dep_block(Card& card, const Bytes& frame, IsoDep
         }
         ++header;
     }
-    if (is_deselect) {
+    if (isDeselect) {
         if (frame.size() != header) return std::nullopt;
         card.halt();
         return Bytes(frame.begin(), frame.end());
@@ -41,12 +41,12 @@ std::optional<Bytes> answer_iso_dep_block(Card& card, const Bytes& frame, IsoDep
         if (!support.nad || frame.size() <= header) return std::nullopt;
         ++header;
     }
-    const auto first_inf = frame.begin() + static_cast<std::ptrdiff_t>(header);
-    const auto answer = card.answer(Bytes(first_inf, frame.end()));
+    const auto firstInf = frame.begin() + static_cast<std::ptrdiff_t>(header);
+    const auto answer = card.answer(Bytes(firstInf, frame.end()));
     if (!answer) return std::nullopt;
     // The answer echoes the block number, CID and NAD of the block it answers.
     Bytes block{static_cast<std::uint8_t>(kIBlock | (pcb & (kBlockNumber | kCidFollows | kNadFollows)))};
-    block.insert(block.end(), frame.begin() + 1, first_inf);
+    block.insert(block.end(), frame.begin() + 1, firstInf);
     block.insert(block.end(), answer->begin(), answer->end());
     return block;
 }

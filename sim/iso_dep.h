@@ -19,7 +19,7 @@ struct IsoDepSupport {
 // The card's raw answer to one block, or nothing when it ignores the block. A block
 // with a CID the card does not support or that is not its own (the chip assigns
 // CID 0), or with a NAD the card does not support, is ignored (ISO/IEC 14443-4 7.1.1).
-std::optional<Bytes> answer_iso_dep_block(Card& card, const Bytes& frame, IsoDepSupport support);
+std::optional<Bytes> answerIsoDepBlock(Card& card, const Bytes& frame, IsoDepSupport support);
 
 }  // namespace vreader
 

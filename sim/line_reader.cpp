@@ -5,7 +5,7 @@
 
 namespace vreader {
 
-bool LineReader::fill_from(int descriptor) {
+bool LineReader::fillFrom(int descriptor) {
     char chunk[512];
     ssize_t n;
     do {
@@ -17,7 +17,7 @@ bool LineReader::fill_from(int descriptor) {
     return buffer_.size() <= kMaxLine || buffer_.find('\n') != std::string::npos;
 }
 
-std::optional<std::string> LineReader::next_line() {
+std::optional<std::string> LineReader::nextLine() {
     const auto end = buffer_.find('\n');
     if (end == std::string::npos) return std::nullopt;
     std::string line = buffer_.substr(0, end);

@@ -10,9 +10,9 @@ namespace vreader {
 class LineReader {
 public:
     // Reads what is there; false at end of input or on an error.
-    bool fill_from(int descriptor);
+    bool fillFrom(int descriptor);
     // The next complete line without its line end, if one has arrived.
-    std::optional<std::string> next_line();
+    std::optional<std::string> nextLine();
 
 private:
     static constexpr std::size_t kMaxLine = 4096;

@@ -11,10 +11,10 @@ namespace vreader {
 // The reply to one request of the driver. Commands go to the reader only while PC/SC
 // sees a card (a transmit to an absent card is refused, as the CCID driver fails
 // it); the escape reaches the reader card or no card.
-link::Message answer_driver_request(const link::Message& request, VirtualReader& device);
+link::Message answerDriverRequest(const link::Message& request, VirtualReader& device);
 
 // Whether the request may have changed what the reader has activated.
-bool is_reader_command(const link::Message& request);
+bool isReaderCommand(const link::Message& request);
 
 }  // namespace vreader
 

@@ -14,24 +14,24 @@
 int main(int argc, char** argv) {
     using namespace vreader;
     std::string error;
-    const auto options = parse_options(std::vector<std::string>(argv + 1, argv + argc), &error);
+    const auto options = parseOptions(std::vector<std::string>(argv + 1, argv + argc), &error);
     if (!options) {
         std::fprintf(stderr, "virtual-acr122u: %s\n%s", error.c_str(), kUsage);
         return 2;
     }
     try {
-        Scenario scenario = load_scenario_file(options->scenario_path);
+        Scenario scenario = loadScenarioFile(options->scenarioPath);
         const Presence presence =
             options->presence.value_or(scenario.presence.value_or(Presence::WhileTagInField));
         VirtualReader device(std::move(scenario), presence);
         std::unique_ptr<ControlSocket> control;
-        if (!options->control_path.empty()) control = std::make_unique<ControlSocket>(options->control_path);
-        PcscdLink link(options->socket_path);
-        run_event_loop(device, link, control.get(), {options->read_stdin, options->verbose});
+        if (!options->controlPath.empty()) control = std::make_unique<ControlSocket>(options->controlPath);
+        PcscdLink link(options->socketPath);
+        runEventLoop(device, link, control.get(), {options->readStdin, options->verbose});
         const HandlerStats& stats = device.stats();
         if (options->verbose) {
             std::fprintf(stderr, "virtual-acr122u: %llu commands, %.2f us each on average\n",
-                         static_cast<unsigned long long>(stats.commands), stats.mean_microseconds());
+                         static_cast<unsigned long long>(stats.commands), stats.meanMicroseconds());
         }
         return 0;
     } catch (const std::exception& e) {

@@ -2,7 +2,7 @@
 
 namespace vreader {
 
-std::optional<Options> parse_options(const std::vector<std::string>& arguments, std::string* error) {
+std::optional<Options> parseOptions(const std::vector<std::string>& arguments, std::string* error) {
     Options options;
     const auto fail = [error](const std::string& message) {
         *error = message;
@@ -12,26 +12,26 @@ std::optional<Options> parse_options(const std::vector<std::string>& arguments, 
         const std::string& argument = arguments[i];
         const bool has_value = i + 1 < arguments.size();
         if (argument == "--no-stdin") {
-            options.read_stdin = false;
+            options.readStdin = false;
         } else if (argument == "--verbose") {
             options.verbose = true;
         } else if (!has_value) {
             return fail("unknown option or missing value: " + argument);
         } else if (argument == "--scenario") {
-            options.scenario_path = arguments[++i];
+            options.scenarioPath = arguments[++i];
         } else if (argument == "--control") {
-            options.control_path = arguments[++i];
+            options.controlPath = arguments[++i];
         } else if (argument == "--presence") {
-            options.presence = presence_from_name(arguments[++i]);
+            options.presence = presenceFromName(arguments[++i]);
             if (!options.presence) return fail("--presence takes always or tag");
         } else if (argument == "--socket") {
-            options.socket_path = arguments[++i];
+            options.socketPath = arguments[++i];
         } else {
             return fail("unknown option: " + argument);
         }
     }
-    if (options.scenario_path.empty()) return fail("--scenario FILE is required");
-    if (options.socket_path.empty()) return fail("--socket PATH is required");
+    if (options.scenarioPath.empty()) return fail("--scenario FILE is required");
+    if (options.socketPath.empty()) return fail("--socket PATH is required");
     return options;
 }
 

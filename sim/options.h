@@ -11,11 +11,11 @@
 namespace vreader {
 
 struct Options {
-    std::string scenario_path;                  // --scenario FILE (required)
+    std::string scenarioPath;                  // --scenario FILE (required)
     std::optional<Presence> presence;           // --presence always|tag (beats the scenario)
-    std::string socket_path;                    // --socket PATH: the pcscd driver's socket (required)
-    std::string control_path;                   // --control PATH: unix control socket
-    bool read_stdin = true;                     // --no-stdin
+    std::string socketPath;                    // --socket PATH: the pcscd driver's socket (required)
+    std::string controlPath;                   // --control PATH: unix control socket
+    bool readStdin = true;                     // --no-stdin
     bool verbose = false;                       // --verbose: trace every APDU to stderr
 };
 
@@ -24,7 +24,7 @@ inline constexpr const char* kUsage =
     "                       [--control PATH] [--no-stdin] [--verbose]\n";
 
 // Nothing, with a message in *error, when the command line is wrong.
-std::optional<Options> parse_options(const std::vector<std::string>& arguments, std::string* error);
+std::optional<Options> parseOptions(const std::vector<std::string>& arguments, std::string* error);
 
 }  // namespace vreader
 

@@ -18,7 +18,7 @@ namespace {
 enum class CardWanted { Any, Present, Absent };
 
 struct Request {
-    std::string reader_text = "ACR122U";
+    std::string readerText = "ACR122U";
     CardWanted card = CardWanted::Any;
     std::chrono::milliseconds timeout{10000};
 };
@@ -29,7 +29,7 @@ std::optional<Request> parse(int argc, char** argv) {
         const std::string option = argv[i];
         const std::string value = argv[i + 1];
         if (option == "--reader") {
-            request.reader_text = value;
+            request.readerText = value;
         } else if (option == "--card" && (value == "present" || value == "absent" || value == "any")) {
             request.card = value == "present" ? CardWanted::Present
                          : value == "absent"  ? CardWanted::Absent
@@ -45,7 +45,7 @@ std::optional<Request> parse(int argc, char** argv) {
 }
 
 // The first reader whose name contains the text.
-std::optional<std::string> find_reader(SCARDCONTEXT context, const std::string& text) {
+std::optional<std::string> findReader(SCARDCONTEXT context, const std::string& text) {
     DWORD size = 0;
     if (SCardListReaders(context, nullptr, nullptr, &size) != SCARD_S_SUCCESS) return std::nullopt;
     std::vector<char> names(size);
@@ -56,7 +56,7 @@ std::optional<std::string> find_reader(SCARDCONTEXT context, const std::string& 
     return std::nullopt;
 }
 
-bool card_as_wanted(SCARDCONTEXT context, const std::string& reader, CardWanted wanted) {
+bool cardAsWanted(SCARDCONTEXT context, const std::string& reader, CardWanted wanted) {
     if (wanted == CardWanted::Any) return true;
     SCARD_READERSTATE state{};
     state.szReader = reader.c_str();
@@ -72,8 +72,8 @@ std::optional<std::string> look(const Request& request) {
     if (SCardEstablishContext(SCARD_SCOPE_SYSTEM, nullptr, nullptr, &context) != SCARD_S_SUCCESS) {
         return std::nullopt;
     }
-    auto reader = find_reader(context, request.reader_text);
-    if (reader && !card_as_wanted(context, *reader, request.card)) reader.reset();
+    auto reader = findReader(context, request.readerText);
+    if (reader && !cardAsWanted(context, *reader, request.card)) reader.reset();
     SCardReleaseContext(context);
     return reader;
 }
@@ -97,6 +97,6 @@ int main(int argc, char** argv) {
         std::this_thread::sleep_for(std::chrono::milliseconds(20));
     }
     std::fprintf(stderr, "virtual-reader-wait: no reader \"%s\" as wanted within the time\n",
-                 request->reader_text.c_str());
+                 request->readerText.c_str());
     return 1;
 }

@@ -22,7 +22,7 @@ bool readable(const std::vector<pollfd>& watched, int descriptor) {
 
 }  // namespace
 
-void PcscdLink::close_all() noexcept {
+void PcscdLink::closeAll() noexcept {
     if (!listening()) return;
     for (const Driver& driver : drivers_) ::close(driver.descriptor);
     drivers_.clear();
@@ -34,7 +34,7 @@ void PcscdLink::close_all() noexcept {
 void PcscdLink::listen(bool on) {
     if (on == listening()) return;
     if (!on) {
-        close_all();
+        closeAll();
         return;
     }
     sockaddr_un address{};
@@ -57,14 +57,14 @@ void PcscdLink::watch(std::vector<pollfd>& watched) const {
     for (const Driver& driver : drivers_) watched.push_back({driver.descriptor, POLLIN, 0});
 }
 
-void PcscdLink::accept_driver() {
+void PcscdLink::acceptDriver() {
     const int descriptor = ::accept4(listener_, nullptr, nullptr, SOCK_CLOEXEC);
     if (descriptor >= 0) drivers_.push_back({descriptor, std::nullopt, std::nullopt});
 }
 
-bool PcscdLink::serve_driver(Driver& driver, const Answerer& answer) {
+bool PcscdLink::serveDriver(Driver& driver, const Answerer& answer) {
     // poll() said it is readable: the read need not look first.
-    const auto request = link::read_message(driver.descriptor, std::chrono::milliseconds(-1));
+    const auto request = link::readMessage(driver.descriptor, std::chrono::milliseconds(-1));
     if (!request) return false;
     if (!driver.role) {
         if (request->type != link::MessageType::kHello || request->payload.size() != 1) return false;
@@ -73,19 +73,19 @@ bool PcscdLink::serve_driver(Driver& driver, const Answerer& answer) {
     }
     // The event connection only listens.
     if (*driver.role != link::Role::kCommands) return false;
-    return link::write_message(driver.descriptor, answer(*request));
+    return link::writeMessage(driver.descriptor, answer(*request));
 }
 
 void PcscdLink::serve(const std::vector<pollfd>& watched, const Answerer& answer) {
     for (auto it = drivers_.begin(); it != drivers_.end();) {
-        if (readable(watched, it->descriptor) && !serve_driver(*it, answer)) {
+        if (readable(watched, it->descriptor) && !serveDriver(*it, answer)) {
             ::close(it->descriptor);
             it = drivers_.erase(it);
         } else {
             ++it;
         }
     }
-    if (listener_ >= 0 && readable(watched, listener_)) accept_driver();
+    if (listener_ >= 0 && readable(watched, listener_)) acceptDriver();
 }
 
 void PcscdLink::publish(const link::CardState& state) {
@@ -93,8 +93,8 @@ void PcscdLink::publish(const link::CardState& state) {
         // Only a card's arrival or departure is news: with "always" presence the ATR of
         // the one pseudo-card follows the reader's activations, which is no event.
         const bool due = it->role == link::Role::kEvents &&
-                         (!it->sent || it->sent->present != state.present || it->sent->card_number != state.card_number);
-        if (due && !link::write_message(it->descriptor, {link::MessageType::kCardState, link::encode_card_state(state)})) {
+                         (!it->sent || it->sent->present != state.present || it->sent->cardNumber != state.cardNumber);
+        if (due && !link::writeMessage(it->descriptor, {link::MessageType::kCardState, link::encodeCardState(state)})) {
             ::close(it->descriptor);
             it = drivers_.erase(it);
             continue;

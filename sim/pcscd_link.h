@@ -20,8 +20,8 @@ class PcscdLink {
 public:
     using Answerer = std::function<link::Message(const link::Message& request)>;
 
-    explicit PcscdLink(std::string socket_path) : path_(std::move(socket_path)) {}
-    ~PcscdLink() { close_all(); }
+    explicit PcscdLink(std::string socketPath) : path_(std::move(socketPath)) {}
+    ~PcscdLink() { closeAll(); }
     PcscdLink(const PcscdLink&) = delete;
     PcscdLink& operator=(const PcscdLink&) = delete;
 
@@ -45,10 +45,10 @@ private:
         std::optional<link::CardState> sent;
     };
 
-    void close_all() noexcept;
-    void accept_driver();
+    void closeAll() noexcept;
+    void acceptDriver();
     // False when the driver has gone or broke the protocol.
-    bool serve_driver(Driver& driver, const Answerer& answer);
+    bool serveDriver(Driver& driver, const Answerer& answer);
 
     const std::string path_;
     int listener_ = -1;

@@ -7,24 +7,24 @@ namespace vreader {
 
 using namespace pn532;
 
-std::optional<Pn532Chip::Handler> Pn532Chip::handler_for(std::uint8_t command) {
+std::optional<Pn532Chip::Handler> Pn532Chip::handlerFor(std::uint8_t command) {
     static const std::map<std::uint8_t, Handler> kHandlers = {
-        {kGetFirmwareVersion, &Pn532Chip::get_firmware_version},
-        {kGetGeneralStatus, &Pn532Chip::get_general_status},
-        {kReadRegister, &Pn532Chip::read_register},
-        {kWriteRegister, &Pn532Chip::write_register},
-        {kSetParameters, &Pn532Chip::set_parameters},
-        {kSamConfiguration, &Pn532Chip::sam_configuration},
-        {kRfConfiguration, &Pn532Chip::rf_configuration},
-        {kInDataExchange, &Pn532Chip::in_data_exchange},
-        {kInCommunicateThru, &Pn532Chip::in_communicate_thru},
-        {kInDeselect, &Pn532Chip::in_deselect},
-        {kInListPassiveTarget, &Pn532Chip::in_list_passive_target},
-        {kInPsl, &Pn532Chip::in_psl},
-        {kInRelease, &Pn532Chip::in_release},
-        {kInAutoPoll, &Pn532Chip::in_auto_poll},
-        {kInJumpForDep, &Pn532Chip::in_jump_for_dep},
-        {kInJumpForPsl, &Pn532Chip::in_jump_for_dep},
+        {kGetFirmwareVersion, &Pn532Chip::getFirmwareVersion},
+        {kGetGeneralStatus, &Pn532Chip::getGeneralStatus},
+        {kReadRegister, &Pn532Chip::readRegister},
+        {kWriteRegister, &Pn532Chip::writeRegister},
+        {kSetParameters, &Pn532Chip::setParameters},
+        {kSamConfiguration, &Pn532Chip::samConfiguration},
+        {kRfConfiguration, &Pn532Chip::rfConfiguration},
+        {kInDataExchange, &Pn532Chip::inDataExchange},
+        {kInCommunicateThru, &Pn532Chip::inCommunicateThru},
+        {kInDeselect, &Pn532Chip::inDeselect},
+        {kInListPassiveTarget, &Pn532Chip::inListPassiveTarget},
+        {kInPsl, &Pn532Chip::inPsl},
+        {kInRelease, &Pn532Chip::inRelease},
+        {kInAutoPoll, &Pn532Chip::inAutoPoll},
+        {kInJumpForDep, &Pn532Chip::inJumpForDep},
+        {kInJumpForPsl, &Pn532Chip::inJumpForDep},
     };
     const auto found = kHandlers.find(command);
     if (found == kHandlers.end()) return std::nullopt;
@@ -46,22 +46,22 @@ Pn532Chip::Pn532Chip(Field& field, Faults& faults) : field_(field), faults_(faul
     registers_[kCiuRxMode] = kCrcOnTypeA106;
 }
 
-std::optional<Bytes> Pn532Chip::execute_within(const Bytes& frame,
+std::optional<Bytes> Pn532Chip::executeWithin(const Bytes& frame,
                                                std::optional<std::chrono::microseconds> patience) {
-    host_patience_ = patience ? std::optional(scaled(*patience)) : std::nullopt;
-    host_gave_up_ = false;
+    hostPatience_ = patience ? std::optional(scaled(*patience)) : std::nullopt;
+    hostGaveUp_ = false;
     Bytes answer = execute(frame);
-    const bool gave_up = host_gave_up_;
-    host_patience_.reset();
-    host_gave_up_ = false;
-    if (gave_up) return std::nullopt;
+    const bool gaveUp = hostGaveUp_;
+    hostPatience_.reset();
+    hostGaveUp_ = false;
+    if (gaveUp) return std::nullopt;
     return answer;
 }
 
 Bytes Pn532Chip::execute(const Bytes& frame) {
     if (frame.size() < 2 || frame[0] != kHostToChip) return Bytes{kSyntaxError};
     const std::uint8_t command = frame[1];
-    const auto handler = handler_for(command);
+    const auto handler = handlerFor(command);
     if (!handler) return Bytes{kSyntaxError};
     // Only an InDataExchange for the same target fetches the rest of a chained answer.
     if (command != kInDataExchange) more_.reset();
@@ -70,28 +70,28 @@ Bytes Pn532Chip::execute(const Bytes& frame) {
     return join({Bytes{kChipToHost, static_cast<std::uint8_t>(command + 1)}, *data});
 }
 
-Pn532Chip::Answer Pn532Chip::get_firmware_version(const Bytes&) {
+Pn532Chip::Answer Pn532Chip::getFirmwareVersion(const Bytes&) {
     return Bytes{kFirmwareIc, kFirmwareVersion, kFirmwareRevision, kFirmwareSupport};
 }
 
 // Err, Field (an external field detected: never, the reader is alone), NbTg, then
 // per target Tg BrRx BrTx Type, then the SAM status (UM0701 7.2.3).
-Pn532Chip::Answer Pn532Chip::get_general_status(const Bytes&) {
+Pn532Chip::Answer Pn532Chip::getGeneralStatus(const Bytes&) {
     Bytes status{kSuccess, 0x00, static_cast<std::uint8_t>(targets_.size())};
-    bool reader_card = false;
+    bool readerCard = false;
     for (const ActiveTarget& t : targets_) {
-        reader_card = reader_card || t.by_reader;
+        readerCard = readerCard || t.byReader;
         const bool felica = t.activation.modulation == Modulation::FeliCa212 ||
                             t.activation.modulation == Modulation::FeliCa424;
         const std::uint8_t type = felica ? 0x10 : 0x00;
-        status.insert(status.end(), {t.number, t.bit_rate_rx, t.bit_rate_tx, type});
+        status.insert(status.end(), {t.number, t.bitRateRx, t.bitRateTx, type});
     }
-    status.push_back(reader_card ? kSamStatusReaderCard : 0x00);
+    status.push_back(readerCard ? kSamStatusReaderCard : 0x00);
     return status;
 }
 
 // ReadRegister: (ADRH ADRL)... -> one value per address.
-Pn532Chip::Answer Pn532Chip::read_register(const Bytes& parameters) {
+Pn532Chip::Answer Pn532Chip::readRegister(const Bytes& parameters) {
     if (parameters.empty() || parameters.size() % 2 != 0) return std::nullopt;
     Bytes values;
     for (std::size_t i = 0; i < parameters.size(); i += 2) {
@@ -103,7 +103,7 @@ Pn532Chip::Answer Pn532Chip::read_register(const Bytes& parameters) {
 }
 
 // WriteRegister: (ADRH ADRL value)...
-Pn532Chip::Answer Pn532Chip::write_register(const Bytes& parameters) {
+Pn532Chip::Answer Pn532Chip::writeRegister(const Bytes& parameters) {
     if (parameters.empty() || parameters.size() % 3 != 0) return std::nullopt;
     for (std::size_t i = 0; i < parameters.size(); i += 3) {
         const auto address = static_cast<std::uint16_t>(parameters[i] << 8 | parameters[i + 1]);
@@ -112,26 +112,26 @@ Pn532Chip::Answer Pn532Chip::write_register(const Bytes& parameters) {
     return Bytes{};
 }
 
-Pn532Chip::Answer Pn532Chip::set_parameters(const Bytes& parameters) {
+Pn532Chip::Answer Pn532Chip::setParameters(const Bytes& parameters) {
     if (parameters.size() != 1) return std::nullopt;
-    parameter_flags_ = parameters[0];
+    parameterFlags_ = parameters[0];
     return Bytes{};
 }
 
-Pn532Chip::Answer Pn532Chip::sam_configuration(const Bytes& parameters) {
+Pn532Chip::Answer Pn532Chip::samConfiguration(const Bytes& parameters) {
     if (parameters.empty() || parameters.size() > 3) return std::nullopt;
     return Bytes{};
 }
 
 // Item 01 switches the RF field (bit 0); item 02 sets the timeouts; item 05 the
 // retry counts. The analog items are accepted and have no effect on virtual cards.
-Pn532Chip::Answer Pn532Chip::rf_configuration(const Bytes& parameters) {
+Pn532Chip::Answer Pn532Chip::rfConfiguration(const Bytes& parameters) {
     if (parameters.size() < 2) return std::nullopt;
     const Bytes data(parameters.begin() + 1, parameters.end());
     switch (parameters[0]) {
         case kRfField:
             if (data.size() != 1) return std::nullopt;
-            switch_rf_field((data[0] & 0x01) != 0);
+            switchRfField((data[0] & 0x01) != 0);
             break;
         case kTimings:
             if (data.size() != 3) return std::nullopt;
@@ -139,7 +139,7 @@ Pn532Chip::Answer Pn532Chip::rf_configuration(const Bytes& parameters) {
             break;
         case kMaxRetries:
             if (data.size() != 3) return std::nullopt;
-            max_retries_ = data;
+            maxRetries_ = data;
             break;
         default:
             break;
@@ -149,11 +149,11 @@ Pn532Chip::Answer Pn532Chip::rf_configuration(const Bytes& parameters) {
 
 // Without the field the cards lose their power and fall back to idle (ISO/IEC
 // 14443-3 POWER-OFF): they must be activated again once it is back.
-void Pn532Chip::switch_rf_field(bool on) {
-    if (rf_field_on_ && !on) {
-        for (Card* card : field_.cards()) card->power_off();
+void Pn532Chip::switchRfField(bool on) {
+    if (rfFieldOn_ && !on) {
+        for (Card* card : field_.cards()) card->powerOff();
     }
-    rf_field_on_ = on;
+    rfFieldOn_ = on;
 }
 
 }  // namespace vreader

@@ -25,34 +25,34 @@ public:
 
     // The clock the chip waits on (a sleeping clock until one is given), and how much
     // faster than on the hardware reader time passes (0.01: a hundred times faster).
-    void use_clock(ReaderClock& clock) { clock_ = &clock; }
-    void set_time_scale(double scale) { time_scale_ = scale; }
+    void useClock(ReaderClock& clock) { clock_ = &clock; }
+    void setTimeScale(double scale) { timeScale_ = scale; }
 
     // Executes one host frame and returns the chip's answer frame: D5, the command
     // code + 1 and the answer data, or the syntax-error frame 7F.
     Bytes execute(const Bytes& frame);
     // The same, for a host that waits at most `patience` of reader time for the
     // answer (nothing: for ever). Nothing when the host gave up first.
-    std::optional<Bytes> execute_within(const Bytes& frame,
+    std::optional<Bytes> executeWithin(const Bytes& frame,
                                         std::optional<std::chrono::microseconds> patience);
 
-    bool rf_field_on() const { return rf_field_on_; }
-    bool field_empty() const { return field_.empty(); }
+    bool rfFieldOn() const { return rfFieldOn_; }
+    bool fieldEmpty() const { return field_.empty(); }
     const Field& field() const { return field_; }
-    std::size_t active_target_count() const { return targets_.size(); }
+    std::size_t activeTargetCount() const { return targets_.size(); }
 
     // The reader firmware's own polling: activates the first card that answers one of
     // the attempts as target 1, in place of the targets the chip held. Nothing found
     // (or the field is off): nothing, and the targets stay.
-    Card* poll_for_reader(const std::vector<Activation>& attempts);
+    Card* pollForReader(const std::vector<Activation>& attempts);
     // Forgets the target the reader's polling made of this card (the reader saw it
     // leave).
-    void release_targets_of(const Card& card);
+    void releaseTargetsOf(const Card& card);
     // The card of target 1 while that target still holds (same power session, card
     // in the field); nothing otherwise.
-    Card* first_target_card() const;
+    Card* firstTargetCard() const;
     // The activation that made target 1 (what the chip reported about it).
-    std::optional<Activation> first_target_activation() const;
+    std::optional<Activation> firstTargetActivation() const;
 
 private:
     // Answer data after D5 cmd+1; nothing means a syntax error.
@@ -63,90 +63,90 @@ private:
         std::uint8_t number;
         Card* card;
         Activation activation;
-        std::uint32_t power_session;  // the card's, when it was activated
-        std::uint8_t bit_rate_rx;
-        std::uint8_t bit_rate_tx;
-        bool by_reader;    // activated by the reader's own polling
+        std::uint32_t powerSession;  // the card's, when it was activated
+        std::uint8_t bitRateRx;
+        std::uint8_t bitRateTx;
+        bool byReader;    // activated by the reader's own polling
         bool deselected;   // InDeselect: reselected at the next exchange
     };
 
     struct FoundTarget {
         Card* card;
         Activation activation;
-        std::uint8_t autopoll_type;
-        Bytes target_data;
+        std::uint8_t autopollType;
+        Bytes targetData;
     };
 
     // How a wait on the clock ended.
     enum class Waited { TimeUp, FieldChanged, HostGaveUp };
 
-    static std::optional<Handler> handler_for(std::uint8_t command);
+    static std::optional<Handler> handlerFor(std::uint8_t command);
     // BrRx/BrTx code of a modulation: 0 106 kbit/s, 1 212, 2 424.
-    static std::uint8_t bit_rate_of(Modulation modulation);
+    static std::uint8_t bitRateOf(Modulation modulation);
 
     // Housekeeping (pn532_chip.cpp).
-    Answer get_firmware_version(const Bytes& parameters);
-    Answer get_general_status(const Bytes& parameters);
-    Answer read_register(const Bytes& parameters);
-    Answer write_register(const Bytes& parameters);
-    Answer set_parameters(const Bytes& parameters);
-    Answer sam_configuration(const Bytes& parameters);
-    Answer rf_configuration(const Bytes& parameters);
-    void switch_rf_field(bool on);
+    Answer getFirmwareVersion(const Bytes& parameters);
+    Answer getGeneralStatus(const Bytes& parameters);
+    Answer readRegister(const Bytes& parameters);
+    Answer writeRegister(const Bytes& parameters);
+    Answer setParameters(const Bytes& parameters);
+    Answer samConfiguration(const Bytes& parameters);
+    Answer rfConfiguration(const Bytes& parameters);
+    void switchRfField(bool on);
 
     // Polling (pn532_polling.cpp).
-    Answer in_list_passive_target(const Bytes& parameters);
-    Answer in_auto_poll(const Bytes& parameters);
-    Answer in_jump_for_dep(const Bytes& parameters);
+    Answer inListPassiveTarget(const Bytes& parameters);
+    Answer inAutoPoll(const Bytes& parameters);
+    Answer inJumpForDep(const Bytes& parameters);
     std::vector<FoundTarget> poll(const std::vector<std::pair<std::uint8_t, Activation>>& attempts,
-                                  std::size_t max_targets);
-    std::vector<FoundTarget> poll_with_retries(
-        const std::vector<std::pair<std::uint8_t, Activation>>& attempts, std::size_t max_targets);
+                                  std::size_t maxTargets);
+    std::vector<FoundTarget> pollWithRetries(
+        const std::vector<std::pair<std::uint8_t, Activation>>& attempts, std::size_t maxTargets);
     void activate(const std::vector<FoundTarget>& found);
-    void select_modulation(Modulation modulation);
-    bool automatic_rats() const { return (parameter_flags_ & 0x10) != 0; }
+    void selectModulation(Modulation modulation);
+    bool automaticRats() const { return (parameterFlags_ & 0x10) != 0; }
 
     // Talking to activated targets (pn532_targets.cpp).
-    Answer in_data_exchange(const Bytes& parameters);
-    Answer in_communicate_thru(const Bytes& parameters);
-    Answer in_deselect(const Bytes& parameters);
-    Answer in_release(const Bytes& parameters);
-    Answer in_psl(const Bytes& parameters);
+    Answer inDataExchange(const Bytes& parameters);
+    Answer inCommunicateThru(const Bytes& parameters);
+    Answer inDeselect(const Bytes& parameters);
+    Answer inRelease(const Bytes& parameters);
+    Answer inPsl(const Bytes& parameters);
     ActiveTarget* target(std::uint8_t number);
     bool holds(const ActiveTarget& target) const;
-    Bytes transmit_to(ActiveTarget& target, const Bytes& frame);
-    Bytes chained(std::uint8_t target_number, Bytes answer);
-    std::optional<std::pair<Card*, Bytes>> raw_answer(const Bytes& frame, Modulation modulation);
-    std::optional<Bytes> after_answer_delay(Card& card,
+    Bytes transmitTo(ActiveTarget& target, const Bytes& frame);
+    Bytes chained(std::uint8_t targetNumber, Bytes answer);
+    std::optional<std::pair<Card*, Bytes>> rawAnswer(const Bytes& frame, Modulation modulation);
+    std::optional<Bytes> afterAnswerDelay(Card& card,
                                             std::optional<std::chrono::microseconds> timeout,
                                             const std::function<std::optional<Bytes>()>& answer);
     Modulation framing() const;
 
     // Reader time (pn532_timing.cpp).
-    Waited wait(std::optional<std::chrono::microseconds> reader_time);
-    bool pass(std::chrono::microseconds reader_time);
-    std::chrono::microseconds scaled(std::chrono::microseconds reader_time) const;
-    std::optional<std::chrono::microseconds> exchange_timeout(const ActiveTarget& target) const;
+    Waited wait(std::optional<std::chrono::microseconds> readerTime);
+    bool pass(std::chrono::microseconds readerTime);
+    std::chrono::microseconds scaled(std::chrono::microseconds readerTime) const;
+    std::optional<std::chrono::microseconds> exchangeTimeout(const ActiveTarget& target) const;
     // RFConfiguration item 02 timeout codes: 0 none, n: 100 us * 2^(n-1), at most
     // 0x10 (3.28 s; UM0701 7.3.1).
-    static std::optional<std::chrono::microseconds> timeout_of(std::uint8_t code);
-    std::optional<std::chrono::microseconds> retry_timeout() const { return timeout_of(timings_[2]); }
-    std::optional<std::chrono::microseconds> atr_res_timeout() const { return timeout_of(timings_[1]); }
-    std::chrono::microseconds activation_attempt_time() const;
+    static std::optional<std::chrono::microseconds> timeoutOf(std::uint8_t code);
+    std::optional<std::chrono::microseconds> retryTimeout() const { return timeoutOf(timings_[2]); }
+    std::optional<std::chrono::microseconds> atrResTimeout() const { return timeoutOf(timings_[1]); }
+    std::chrono::microseconds activationAttemptTime() const;
 
     Field& field_;
     Faults& faults_;
-    SleepingClock sleeping_clock_;
-    ReaderClock* clock_ = &sleeping_clock_;
-    double time_scale_ = 1.0;
-    std::optional<std::chrono::microseconds> host_patience_;
-    bool host_gave_up_ = false;
+    SleepingClock sleepingClock_;
+    ReaderClock* clock_ = &sleepingClock_;
+    double timeScale_ = 1.0;
+    std::optional<std::chrono::microseconds> hostPatience_;
+    bool hostGaveUp_ = false;
 
-    bool rf_field_on_ = true;
+    bool rfFieldOn_ = true;
     // SetParameters: fAutomaticATR_RES, fAutomaticRATS and fISO14443-4_PICC set.
-    std::uint8_t parameter_flags_ = 0x34;
+    std::uint8_t parameterFlags_ = 0x34;
     // RFConfiguration item 05: MxRtyATR, MxRtyPSL, MxRtyPassiveActivation.
-    Bytes max_retries_{0xFF, 0x01, 0xFF};
+    Bytes maxRetries_{0xFF, 0x01, 0xFF};
     // RFConfiguration item 02: RFU, fATR_RES_Timeout, fRetryTimeout.
     Bytes timings_{0x00, 0x0B, 0x0A};
     std::map<std::uint16_t, std::uint8_t> registers_;

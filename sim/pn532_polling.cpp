@@ -22,7 +22,7 @@ constexpr std::uint8_t kForever = 0xFF;
 constexpr microseconds kAutoPollPeriodUnit = std::chrono::milliseconds(150);
 
 // CIU_TxMode/CIU_RxMode values the chip sets for a modulation: CRC on, speed, framing.
-std::uint8_t ciu_mode_of(Modulation modulation) {
+std::uint8_t ciuModeOf(Modulation modulation) {
     switch (modulation) {
         case Modulation::TypeB106: return 0x83;
         case Modulation::FeliCa212: return 0x92;
@@ -31,7 +31,7 @@ std::uint8_t ciu_mode_of(Modulation modulation) {
     }
 }
 
-std::optional<Activation> activation_for_baud_modulation(std::uint8_t brty, const Bytes& data,
+std::optional<Activation> activationForBaudModulation(std::uint8_t brty, const Bytes& data,
                                                          bool rats) {
     switch (brty) {
         case kTypeA106: return Activation{Modulation::TypeA106, data, false, rats};
@@ -47,7 +47,7 @@ std::optional<Activation> activation_for_baud_modulation(std::uint8_t brty, cons
 
 // What the chip tries for one InAutoPoll type code; nothing for the types no virtual
 // card answers (Jewel, DEP). ISO/IEC 14443-4 Type A always gets its RATS.
-std::optional<Activation> activation_for_autopoll_type(std::uint8_t type, bool rats) {
+std::optional<Activation> activationForAutopollType(std::uint8_t type, bool rats) {
     switch (type) {
         case kGenericTypeA106:
         case kMifare106: return Activation{Modulation::TypeA106, {}, false, rats};
@@ -66,7 +66,7 @@ std::optional<Activation> activation_for_autopoll_type(std::uint8_t type, bool r
 
 }  // namespace
 
-std::uint8_t Pn532Chip::bit_rate_of(Modulation modulation) {
+std::uint8_t Pn532Chip::bitRateOf(Modulation modulation) {
     switch (modulation) {
         case Modulation::FeliCa212: return 0x01;
         case Modulation::FeliCa424: return 0x02;
@@ -76,9 +76,9 @@ std::uint8_t Pn532Chip::bit_rate_of(Modulation modulation) {
 
 // Polling sets the CIU to the modulation polled, so raw frames sent afterwards
 // travel in it.
-void Pn532Chip::select_modulation(Modulation modulation) {
-    registers_[kCiuTxMode] = ciu_mode_of(modulation);
-    registers_[kCiuRxMode] = ciu_mode_of(modulation);
+void Pn532Chip::selectModulation(Modulation modulation) {
+    registers_[kCiuTxMode] = ciuModeOf(modulation);
+    registers_[kCiuRxMode] = ciuModeOf(modulation);
 }
 
 // One pass: each attempt in turn, each card in field order; a card found once is
@@ -87,20 +87,20 @@ void Pn532Chip::select_modulation(Modulation modulation) {
 // find their cards again on the next poll without an explicit RFConfiguration.
 std::vector<Pn532Chip::FoundTarget> Pn532Chip::poll(
     const std::vector<std::pair<std::uint8_t, Activation>>& attempts,
-    std::size_t max_targets) {
-    switch_rf_field(true);
+    std::size_t maxTargets) {
+    switchRfField(true);
     std::vector<FoundTarget> found;
-    const auto already_found = [&found](const Card* card) {
+    const auto alreadyFound = [&found](const Card* card) {
         for (const FoundTarget& f : found) {
             if (f.card == card) return true;
         }
         return false;
     };
     for (const auto& [type, activation] : attempts) {
-        select_modulation(activation.modulation);
+        selectModulation(activation.modulation);
         for (Card* card : field_.cards()) {
-            if (found.size() == max_targets) return found;
-            if (already_found(card)) continue;
+            if (found.size() == maxTargets) return found;
+            if (alreadyFound(card)) continue;
             if (auto data = card->activate(activation)) {
                 found.push_back({card, activation, type, std::move(*data)});
             }
@@ -112,13 +112,13 @@ std::vector<Pn532Chip::FoundTarget> Pn532Chip::poll(
 // InListPassiveTarget tries 1 + MxRtyPassiveActivation times (0xFF: until a card
 // answers), each fruitless attempt taking its time; a card that arrives meanwhile is
 // found at once.
-std::vector<Pn532Chip::FoundTarget> Pn532Chip::poll_with_retries(
-    const std::vector<std::pair<std::uint8_t, Activation>>& attempts, std::size_t max_targets) {
-    const std::uint8_t retries = max_retries_[2];
+std::vector<Pn532Chip::FoundTarget> Pn532Chip::pollWithRetries(
+    const std::vector<std::pair<std::uint8_t, Activation>>& attempts, std::size_t maxTargets) {
+    const std::uint8_t retries = maxRetries_[2];
     for (unsigned attempt = 0;;) {
-        auto found = poll(attempts, max_targets);
+        auto found = poll(attempts, maxTargets);
         if (!found.empty()) return found;
-        const Waited waited = wait(activation_attempt_time());
+        const Waited waited = wait(activationAttemptTime());
         if (waited == Waited::HostGaveUp) return found;
         if (waited == Waited::TimeUp) {
             if (retries != kForever && attempt >= retries) return found;
@@ -133,38 +133,38 @@ void Pn532Chip::activate(const std::vector<FoundTarget>& found) {
     targets_.clear();
     std::uint8_t number = 1;
     for (const FoundTarget& f : found) {
-        const std::uint8_t rate = bit_rate_of(f.activation.modulation);
-        targets_.push_back({number++, f.card, f.activation, f.card->power_session(), rate, rate,
+        const std::uint8_t rate = bitRateOf(f.activation.modulation);
+        targets_.push_back({number++, f.card, f.activation, f.card->powerSession(), rate, rate,
                             false, false});
     }
-    if (faults_.vanish_after_poll && !found.empty()) {
+    if (faults_.vanishAfterPoll && !found.empty()) {
         field_.remove(*found.front().card);
-        faults_.vanish_after_poll = false;
+        faults_.vanishAfterPoll = false;
     }
 }
 
 // D4 4A MaxTg BrTy InitiatorData -> D5 4B NbTg (Tg TargetData)...
-Pn532Chip::Answer Pn532Chip::in_list_passive_target(const Bytes& parameters) {
+Pn532Chip::Answer Pn532Chip::inListPassiveTarget(const Bytes& parameters) {
     if (parameters.size() < 2) return std::nullopt;
-    const std::uint8_t max_targets = parameters[0];
-    if (max_targets < 1 || max_targets > kMaxTargets) return std::nullopt;
-    const Bytes initiator_data(parameters.begin() + 2, parameters.end());
+    const std::uint8_t maxTargets = parameters[0];
+    if (maxTargets < 1 || maxTargets > kMaxTargets) return std::nullopt;
+    const Bytes initiatorData(parameters.begin() + 2, parameters.end());
     const std::uint8_t brty = parameters[1];
     if (brty == kJewel106) {
         // No virtual card is a Jewel: the attempts run out (or never do) unanswered.
         activate({});
-        poll_with_retries({}, max_targets);
+        pollWithRetries({}, maxTargets);
         return Bytes{0x00};
     }
-    const auto activation = activation_for_baud_modulation(brty, initiator_data, automatic_rats());
+    const auto activation = activationForBaudModulation(brty, initiatorData, automaticRats());
     if (!activation) return std::nullopt;
 
-    const auto found = poll_with_retries({{brty, *activation}}, max_targets);
+    const auto found = pollWithRetries({{brty, *activation}}, maxTargets);
     Bytes answer{static_cast<std::uint8_t>(found.size())};
     std::uint8_t number = 1;
     for (const FoundTarget& f : found) {
         answer.push_back(number++);
-        answer.insert(answer.end(), f.target_data.begin(), f.target_data.end());
+        answer.insert(answer.end(), f.targetData.begin(), f.targetData.end());
     }
     activate(found);
     return answer;
@@ -173,34 +173,34 @@ Pn532Chip::Answer Pn532Chip::in_list_passive_target(const Bytes& parameters) {
 // D4 60 PollNr Period Type... -> D5 61 NbTg (Type Ln Tg TargetData)...
 // PollNr rounds (0xFF: until a card answers); a fruitless round spends Period x
 // 150 ms on each type. A card that arrives meanwhile is found at once.
-Pn532Chip::Answer Pn532Chip::in_auto_poll(const Bytes& parameters) {
+Pn532Chip::Answer Pn532Chip::inAutoPoll(const Bytes& parameters) {
     if (parameters.size() < 3 || parameters.size() > 2 + kMaxAutoPollTypes) return std::nullopt;
     const std::uint8_t rounds = parameters[0];
     const std::uint8_t period = parameters[1];
     if (rounds == 0x00 || period == 0x00 || period > 0x0F) return std::nullopt;
     std::vector<std::pair<std::uint8_t, Activation>> attempts;
     for (auto type = parameters.begin() + 2; type != parameters.end(); ++type) {
-        if (auto activation = activation_for_autopoll_type(*type, automatic_rats())) {
+        if (auto activation = activationForAutopollType(*type, automaticRats())) {
             attempts.emplace_back(*type, std::move(*activation));
         }
     }
-    const microseconds round_time =
+    const microseconds roundTime =
         kAutoPollPeriodUnit * period * static_cast<int>(parameters.size() - 2);
     std::vector<FoundTarget> found;
     for (unsigned round = 0; found.empty() && (rounds == kForever || round < rounds);) {
         found = poll(attempts, kMaxTargets);
         if (!found.empty()) break;
-        const Waited waited = wait(round_time);
+        const Waited waited = wait(roundTime);
         if (waited == Waited::HostGaveUp) break;
         if (waited == Waited::TimeUp) ++round;
     }
     Bytes answer{static_cast<std::uint8_t>(found.size())};
     std::uint8_t number = 1;
     for (const FoundTarget& f : found) {
-        answer.push_back(f.autopoll_type);
-        answer.push_back(static_cast<std::uint8_t>(f.target_data.size() + 1));
+        answer.push_back(f.autopollType);
+        answer.push_back(static_cast<std::uint8_t>(f.targetData.size() + 1));
         answer.push_back(number++);
-        answer.insert(answer.end(), f.target_data.begin(), f.target_data.end());
+        answer.insert(answer.end(), f.targetData.begin(), f.targetData.end());
     }
     activate(found);
     return answer;
@@ -211,16 +211,16 @@ Pn532Chip::Answer Pn532Chip::in_auto_poll(const Bytes& parameters) {
 // timeout once it has tried as often as it is told: in passive mode its passive
 // activation attempts, in active mode 1 + MxRtyATR ATR_REQ each waiting the
 // ATR_RES timeout of RFConfiguration item 02 (0xFF: for ever).
-Pn532Chip::Answer Pn532Chip::in_jump_for_dep(const Bytes& parameters) {
+Pn532Chip::Answer Pn532Chip::inJumpForDep(const Bytes& parameters) {
     if (parameters.size() < 3 || parameters[0] > 0x01 || parameters[1] > 0x02) return std::nullopt;
     activate({});
     if (parameters[0] == 0x00) {
-        poll_with_retries({}, kMaxTargets);
+        pollWithRetries({}, kMaxTargets);
         return Bytes{kTimeout};
     }
     // Without an ATR_RES timeout, or retrying for ever, the chip waits for good.
-    const std::uint8_t retries = max_retries_[0];
-    const auto timeout = atr_res_timeout();
+    const std::uint8_t retries = maxRetries_[0];
+    const auto timeout = atrResTimeout();
     const bool endless = !timeout || retries == kForever;
     for (unsigned attempt = 0; endless || attempt <= retries; ++attempt) {
         if (wait(timeout) == Waited::HostGaveUp) break;

@@ -33,16 +33,16 @@ Pn532Chip::ActiveTarget* Pn532Chip::target(std::uint8_t number) {
 
 // A target holds while its card stays in the field, powered since its activation.
 bool Pn532Chip::holds(const ActiveTarget& active) const {
-    return rf_field_on_ && field_.contains(*active.card) &&
-           active.card->power_session() == active.power_session;
+    return rfFieldOn_ && field_.contains(*active.card) &&
+           active.card->powerSession() == active.powerSession;
 }
 
 // The card's answer after its answer delay; nothing once the chip's timeout has
 // passed when the card is slower than that, stays silent or has gone meanwhile.
-std::optional<Bytes> Pn532Chip::after_answer_delay(
+std::optional<Bytes> Pn532Chip::afterAnswerDelay(
     Card& card, std::optional<microseconds> timeout,
     const std::function<std::optional<Bytes>()>& answer) {
-    const microseconds delay = card.answer_delay();
+    const microseconds delay = card.answerDelay();
     if (timeout && delay > *timeout) {
         pass(*timeout);
         return std::nullopt;
@@ -56,10 +56,10 @@ std::optional<Bytes> Pn532Chip::after_answer_delay(
 // Status byte followed by the card's answer. A card without power (field off), gone
 // from the field, back but idle, or silent leaves the chip waiting until its timeout.
 // The chip speaks ISO-DEP itself to an ISO/IEC 14443-4 target: the card sees the APDU.
-Bytes Pn532Chip::transmit_to(ActiveTarget& active, const Bytes& frame) {
-    const auto timeout = exchange_timeout(active);
+Bytes Pn532Chip::transmitTo(ActiveTarget& active, const Bytes& frame) {
+    const auto timeout = exchangeTimeout(active);
     Card& card = *active.card;
-    if (faults_.exchange_timeout || !holds(active)) {
+    if (faults_.exchangeTimeout || !holds(active)) {
         if (timeout) pass(*timeout);
         return Bytes{kTimeout};
     }
@@ -67,10 +67,10 @@ Bytes Pn532Chip::transmit_to(ActiveTarget& active, const Bytes& frame) {
         if (!card.activate(active.activation)) return Bytes{kTimeout};
         active.deselected = false;
     }
-    const auto answer = after_answer_delay(card, timeout, [&]() -> std::optional<Bytes> {
+    const auto answer = afterAnswerDelay(card, timeout, [&]() -> std::optional<Bytes> {
         if (!holds(active)) return std::nullopt;
         if (card.state() == CardState::Protocol) return card.answer(frame);
-        return card.answer_raw(frame, active.activation.modulation);
+        return card.answerRaw(frame, active.activation.modulation);
     });
     if (!answer) return Bytes{kTimeout};
     return chained(active.number, join({Bytes{kSuccess}, *answer}));
@@ -78,20 +78,20 @@ Bytes Pn532Chip::transmit_to(ActiveTarget& active, const Bytes& frame) {
 
 // An answer longer than one frame goes out in parts; each but the last has status
 // bit 6 (MI) set and the host fetches the next with InDataExchange Tg alone.
-Bytes Pn532Chip::chained(std::uint8_t target_number, Bytes answer) {
+Bytes Pn532Chip::chained(std::uint8_t targetNumber, Bytes answer) {
     const std::size_t limit = 1 + kMaxDataPerAnswer;
     if (answer.size() <= limit) return answer;
     const std::uint8_t status = answer[0];
     Bytes rest{status};
     rest.insert(rest.end(), answer.begin() + static_cast<std::ptrdiff_t>(limit), answer.end());
-    more_ = std::make_pair(target_number, std::move(rest));
+    more_ = std::make_pair(targetNumber, std::move(rest));
     answer.resize(limit);
     answer[0] = static_cast<std::uint8_t>(status | kMoreInformation);
     return answer;
 }
 
 // D4 40 Tg data -> D5 41 Status data
-Pn532Chip::Answer Pn532Chip::in_data_exchange(const Bytes& parameters) {
+Pn532Chip::Answer Pn532Chip::inDataExchange(const Bytes& parameters) {
     if (parameters.empty()) return std::nullopt;
     const std::uint8_t number = parameters[0] & kTargetNumberMask;
     if (more_ && more_->first == number && parameters.size() == 1) {
@@ -102,7 +102,7 @@ Pn532Chip::Answer Pn532Chip::in_data_exchange(const Bytes& parameters) {
     more_.reset();
     ActiveTarget* active = target(number);
     if (!active) return Bytes{kNotAcceptable};
-    return transmit_to(*active, Bytes(parameters.begin() + 1, parameters.end()));
+    return transmitTo(*active, Bytes(parameters.begin() + 1, parameters.end()));
 }
 
 // The framing the CIU is set to (CIU_TxMode bits 1-0 framing, bits 6-4 speed).
@@ -118,18 +118,18 @@ Modulation Pn532Chip::framing() const {
 // A raw frame on the air reaches every powered card in the field; the first that
 // answers in the framing the CIU is set to is heard. Where the host keeps the CRC
 // to itself (CIU bit 7 clear) it sends the CRC and receives the card's.
-std::optional<std::pair<Card*, Bytes>> Pn532Chip::raw_answer(const Bytes& frame,
+std::optional<std::pair<Card*, Bytes>> Pn532Chip::rawAnswer(const Bytes& frame,
                                                               Modulation modulation) {
     Bytes payload = frame;
     if ((registers_.at(kCiuTxMode) & kCiuCrcEnabled) == 0) {
-        auto stripped = strip_rf_crc(frame, modulation);
+        auto stripped = stripRfCrc(frame, modulation);
         if (!stripped) return std::nullopt;
         payload = std::move(*stripped);
     }
     for (Card* card : field_.cards()) {
-        if (auto answer = card->answer_raw(payload, modulation)) {
+        if (auto answer = card->answerRaw(payload, modulation)) {
             if ((registers_.at(kCiuRxMode) & kCiuCrcEnabled) == 0) {
-                const Bytes crc = rf_crc(*answer, modulation);
+                const Bytes crc = rfCrc(*answer, modulation);
                 answer->insert(answer->end(), crc.begin(), crc.end());
             }
             return std::make_pair(card, std::move(*answer));
@@ -142,25 +142,25 @@ std::optional<std::pair<Card*, Bytes>> Pn532Chip::raw_answer(const Bytes& frame,
 // chip holds. Only a card that speaks that frame in its present state answers, in
 // its own time; with none, or a card slower than the retry timeout, the chip
 // reports the timeout once that has passed.
-Pn532Chip::Answer Pn532Chip::in_communicate_thru(const Bytes& parameters) {
+Pn532Chip::Answer Pn532Chip::inCommunicateThru(const Bytes& parameters) {
     if (parameters.empty()) return std::nullopt;
-    const auto timeout = retry_timeout();
-    const bool on_air = rf_field_on_ && !faults_.exchange_timeout;
-    auto heard = on_air ? raw_answer(parameters, framing()) : std::nullopt;
+    const auto timeout = retryTimeout();
+    const bool onAir = rfFieldOn_ && !faults_.exchangeTimeout;
+    auto heard = onAir ? rawAnswer(parameters, framing()) : std::nullopt;
     if (!heard) {
         if (timeout) pass(*timeout);
         return Bytes{kTimeout};
     }
     Card& card = *heard->first;
     const Bytes& answer = heard->second;
-    const auto delayed = after_answer_delay(card, timeout, [&answer] { return std::optional(answer); });
+    const auto delayed = afterAnswerDelay(card, timeout, [&answer] { return std::optional(answer); });
     if (!delayed) return Bytes{kTimeout};
     return join({Bytes{kSuccess}, *delayed});
 }
 
 // D4 44 Tg -> D5 45 Status. The card is halted; the target stays listed and the next
 // exchange reselects it.
-Pn532Chip::Answer Pn532Chip::in_deselect(const Bytes& parameters) {
+Pn532Chip::Answer Pn532Chip::inDeselect(const Bytes& parameters) {
     if (parameters.size() != 1) return std::nullopt;
     const std::uint8_t number = parameters[0] & kTargetNumberMask;
     for (ActiveTarget& t : targets_) {
@@ -173,7 +173,7 @@ Pn532Chip::Answer Pn532Chip::in_deselect(const Bytes& parameters) {
 }
 
 // D4 52 Tg -> D5 53 Status. The card is halted and the target forgotten.
-Pn532Chip::Answer Pn532Chip::in_release(const Bytes& parameters) {
+Pn532Chip::Answer Pn532Chip::inRelease(const Bytes& parameters) {
     if (parameters.size() != 1) return std::nullopt;
     const std::uint8_t number = parameters[0] & kTargetNumberMask;
     if (number != kAllTargets && !target(number)) return Bytes{kNotAcceptable};
@@ -186,30 +186,30 @@ Pn532Chip::Answer Pn532Chip::in_release(const Bytes& parameters) {
 }
 
 // D4 4E Tg BRit BRti -> D5 4F Status
-Pn532Chip::Answer Pn532Chip::in_psl(const Bytes& parameters) {
+Pn532Chip::Answer Pn532Chip::inPsl(const Bytes& parameters) {
     if (parameters.size() != 3) return std::nullopt;
     ActiveTarget* active = target(parameters[0] & kTargetNumberMask);
     if (!active) return Bytes{kNotAcceptable};
     if (parameters[1] > kHighestBitRate || parameters[2] > kHighestBitRate) {
         return Bytes{kInvalidParameter};
     }
-    active->bit_rate_tx = parameters[1];
-    active->bit_rate_rx = parameters[2];
+    active->bitRateTx = parameters[1];
+    active->bitRateRx = parameters[2];
     return Bytes{kSuccess};
 }
 
 // The firmware's poll replaces the chip's targets, as any poll does, once it has
 // found a card; finding none, it leaves them.
-Card* Pn532Chip::poll_for_reader(const std::vector<Activation>& attempts) {
-    if (!rf_field_on_) return nullptr;
+Card* Pn532Chip::pollForReader(const std::vector<Activation>& attempts) {
+    if (!rfFieldOn_) return nullptr;
     for (const Activation& activation : attempts) {
-        select_modulation(activation.modulation);
+        selectModulation(activation.modulation);
         for (Card* card : field_.cards()) {
             if (!card->activate(activation)) continue;
-            const std::uint8_t rate = bit_rate_of(activation.modulation);
+            const std::uint8_t rate = bitRateOf(activation.modulation);
             targets_.clear();
             more_.reset();
-            targets_.push_back({1, card, activation, card->power_session(), rate, rate, true, false});
+            targets_.push_back({1, card, activation, card->powerSession(), rate, rate, true, false});
             return card;
         }
     }
@@ -218,18 +218,18 @@ Card* Pn532Chip::poll_for_reader(const std::vector<Activation>& attempts) {
 
 // Targets the host made of the card stay until the host polls or releases them:
 // the chip cannot know the card left, and exchanges with them time out.
-void Pn532Chip::release_targets_of(const Card& card) {
-    std::erase_if(targets_, [&card](const ActiveTarget& t) { return t.by_reader && t.card == &card; });
+void Pn532Chip::releaseTargetsOf(const Card& card) {
+    std::erase_if(targets_, [&card](const ActiveTarget& t) { return t.byReader && t.card == &card; });
 }
 
-Card* Pn532Chip::first_target_card() const {
+Card* Pn532Chip::firstTargetCard() const {
     for (const ActiveTarget& t : targets_) {
         if (t.number == 1 && holds(t)) return t.card;
     }
     return nullptr;
 }
 
-std::optional<Activation> Pn532Chip::first_target_activation() const {
+std::optional<Activation> Pn532Chip::firstTargetActivation() const {
     for (const ActiveTarget& t : targets_) {
         if (t.number == 1) return t.activation;
     }

@@ -17,42 +17,42 @@ constexpr microseconds kForeverSlice = std::chrono::hours(1);
 // (UM0701 7.3.1).
 constexpr std::uint8_t kLongestTimeoutCode = 0x10;
 
-microseconds real_time_since(Clock::time_point start) {
+microseconds realTimeSince(Clock::time_point start) {
     return std::chrono::duration_cast<microseconds>(Clock::now() - start);
 }
 
 }  // namespace
 
-microseconds Pn532Chip::scaled(microseconds reader_time) const {
-    const double real = static_cast<double>(reader_time.count()) * time_scale_;
+microseconds Pn532Chip::scaled(microseconds readerTime) const {
+    const double real = static_cast<double>(readerTime.count()) * timeScale_;
     return microseconds(static_cast<microseconds::rep>(std::llround(real)));
 }
 
-// One wait on the clock: reader_time (nothing: for ever), or less when the host's
+// One wait on the clock: readerTime (nothing: for ever), or less when the host's
 // patience ends first, or until the field changes.
-Pn532Chip::Waited Pn532Chip::wait(std::optional<microseconds> reader_time) {
-    if (host_gave_up_) return Waited::HostGaveUp;
-    const microseconds wanted = reader_time ? scaled(*reader_time) : kForeverSlice;
-    const bool patience_ends_first = host_patience_ && *host_patience_ <= wanted;
-    const microseconds span = patience_ends_first ? *host_patience_ : wanted;
+Pn532Chip::Waited Pn532Chip::wait(std::optional<microseconds> readerTime) {
+    if (hostGaveUp_) return Waited::HostGaveUp;
+    const microseconds wanted = readerTime ? scaled(*readerTime) : kForeverSlice;
+    const bool patienceEndsFirst = hostPatience_ && *hostPatience_ <= wanted;
+    const microseconds span = patienceEndsFirst ? *hostPatience_ : wanted;
     const auto start = Clock::now();
-    const bool field_changed = clock_->wait(span);
-    if (host_patience_) {
-        const microseconds spent = field_changed ? std::min(span, real_time_since(start)) : span;
-        *host_patience_ -= spent;
+    const bool fieldChanged = clock_->wait(span);
+    if (hostPatience_) {
+        const microseconds spent = fieldChanged ? std::min(span, realTimeSince(start)) : span;
+        *hostPatience_ -= spent;
     }
-    if (field_changed) return Waited::FieldChanged;
-    if (patience_ends_first) {
-        host_gave_up_ = true;
+    if (fieldChanged) return Waited::FieldChanged;
+    if (patienceEndsFirst) {
+        hostGaveUp_ = true;
         return Waited::HostGaveUp;
     }
     return Waited::TimeUp;
 }
 
-// Lets reader_time pass whole, whatever happens in the field meanwhile. False when
+// Lets readerTime pass whole, whatever happens in the field meanwhile. False when
 // the host gave up first.
-bool Pn532Chip::pass(microseconds reader_time) {
-    microseconds left = reader_time;
+bool Pn532Chip::pass(microseconds readerTime) {
+    microseconds left = readerTime;
     while (left.count() > 0) {
         const auto start = Clock::now();
         switch (wait(left)) {
@@ -61,14 +61,14 @@ bool Pn532Chip::pass(microseconds reader_time) {
             case Waited::FieldChanged: break;
         }
         // Back from scaled real time to reader time.
-        const double real = static_cast<double>(real_time_since(start).count());
-        const auto spent = static_cast<microseconds::rep>(std::llround(real / time_scale_));
+        const double real = static_cast<double>(realTimeSince(start).count());
+        const auto spent = static_cast<microseconds::rep>(std::llround(real / timeScale_));
         left -= microseconds(std::max<microseconds::rep>(spent, 1));
     }
     return true;
 }
 
-std::optional<microseconds> Pn532Chip::timeout_of(std::uint8_t code) {
+std::optional<microseconds> Pn532Chip::timeoutOf(std::uint8_t code) {
     const std::uint8_t capped = std::min(code, kLongestTimeoutCode);
     if (capped == 0) return std::nullopt;
     return microseconds(100) * (1 << (capped - 1));
@@ -77,18 +77,18 @@ std::optional<microseconds> Pn532Chip::timeout_of(std::uint8_t code) {
 // How long the chip waits for a target's answer: the frame waiting time the card
 // announced for an ISO/IEC 14443-4 target (ISO/IEC 14443-4 7.2: 302 us * 2^FWI),
 // the retry timeout of RFConfiguration item 02 for the others.
-std::optional<microseconds> Pn532Chip::exchange_timeout(const ActiveTarget& active) const {
+std::optional<microseconds> Pn532Chip::exchangeTimeout(const ActiveTarget& active) const {
     if (active.card->state() == CardState::Protocol) {
-        const std::uint8_t fwi = std::min<std::uint8_t>(active.card->frame_waiting_integer(), 14);
+        const std::uint8_t fwi = std::min<std::uint8_t>(active.card->frameWaitingInteger(), 14);
         return microseconds(302 << fwi);
     }
-    return retry_timeout();
+    return retryTimeout();
 }
 
 // How long one passive activation attempt lasts when no card answers: not
 // documented; the chip is taken to wait its retry timeout for an answer.
-microseconds Pn532Chip::activation_attempt_time() const {
-    return retry_timeout().value_or(microseconds(100));
+microseconds Pn532Chip::activationAttemptTime() const {
+    return retryTimeout().value_or(microseconds(100));
 }
 
 }  // namespace vreader

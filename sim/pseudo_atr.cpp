@@ -33,7 +33,7 @@ const Bytes kNameFeliCa{0x00, 0x3B};
 // T0 counts at most 15 historical bytes.
 constexpr std::size_t kMaxHistoricalBytes = 15;
 
-Bytes atr_with_historical_bytes(const Bytes& historical) {
+Bytes atrWithHistoricalBytes(const Bytes& historical) {
     const std::size_t count = std::min(historical.size(), kMaxHistoricalBytes);
     Bytes atr{kDirectConvention, static_cast<std::uint8_t>(kTd1Follows | count)};
     atr.insert(atr.end(), kTd1Td2.begin(), kTd1Td2.end());
@@ -44,44 +44,44 @@ Bytes atr_with_historical_bytes(const Bytes& historical) {
     return atr;
 }
 
-Bytes storage_atr(std::uint8_t standard, const Bytes& name) {
-    return atr_with_historical_bytes(join({kStorageHeader, Bytes{standard}, name, kStorageRfu}));
+Bytes storageAtr(std::uint8_t standard, const Bytes& name) {
+    return atrWithHistoricalBytes(join({kStorageHeader, Bytes{standard}, name, kStorageRfu}));
 }
 
 // The card name of a Type A card at ISO/IEC 14443-3, from its SAK; a SAK with no
 // name of its own gives FF SAK (ACR122U API manual 3.1.1).
-Bytes type_a_card_name(const TypeACard& card) {
+Bytes typeACardName(const TypeACard& card) {
     if (dynamic_cast<const Type2Tag*>(&card)) return kNameUltralight;
-    switch (card.identity().sel_res) {
+    switch (card.identity().selRes) {
         case 0x00: return kNameUltralight;
         case 0x08: return kNameMifare1k;
         case 0x09: return kNameMifareMini;
         case 0x18: return kNameMifare4k;
-        default: return Bytes{0xFF, card.identity().sel_res};
+        default: return Bytes{0xFF, card.identity().selRes};
     }
 }
 
 // Application data (4), protocol info (3), then MBLI of the ATTRIB answer in the high
 // nibble (PC/SC part 3, ATR for ISO/IEC 14443 B).
-Bytes type_b_historical_bytes(const TypeBCard& card) {
+Bytes typeBHistoricalBytes(const TypeBCard& card) {
     const TypeBIdentity& identity = card.identity();
-    const std::uint8_t mbli = identity.attrib_response.empty() ? 0 : identity.attrib_response[0] & 0xF0;
-    return join({identity.application_data, identity.protocol_info, Bytes{mbli}});
+    const std::uint8_t mbli = identity.attribResponse.empty() ? 0 : identity.attribResponse[0] & 0xF0;
+    return join({identity.applicationData, identity.protocolInfo, Bytes{mbli}});
 }
 
 }  // namespace
 
-Bytes pseudo_atr(const Card& card, const Activation& activation) {
-    if (const auto* type_b = dynamic_cast<const TypeBCard*>(&card)) {
-        return atr_with_historical_bytes(type_b_historical_bytes(*type_b));
+Bytes pseudoAtr(const Card& card, const Activation& activation) {
+    if (const auto* typeB = dynamic_cast<const TypeBCard*>(&card)) {
+        return atrWithHistoricalBytes(typeBHistoricalBytes(*typeB));
     }
-    if (const auto* type_a = dynamic_cast<const TypeACard*>(&card)) {
-        if (type_a->speaks_iso14443_4() && activation.rats) {
-            return atr_with_historical_bytes(type_a->historical_bytes());
+    if (const auto* typeA = dynamic_cast<const TypeACard*>(&card)) {
+        if (typeA->speaksIso14443_4() && activation.rats) {
+            return atrWithHistoricalBytes(typeA->historicalBytes());
         }
-        return storage_atr(kStandardIso14443A3, type_a_card_name(*type_a));
+        return storageAtr(kStandardIso14443A3, typeACardName(*typeA));
     }
-    return storage_atr(kStandardFeliCa, kNameFeliCa);
+    return storageAtr(kStandardFeliCa, kNameFeliCa);
 }
 
 }  // namespace vreader

@@ -10,7 +10,7 @@ namespace vreader {
 // ISO/IEC 14443-4 cards: 3B 8n 80 01, n historical bytes (Type A: the ATS's; Type B:
 // application data, protocol info and MBLI), TCK. Storage cards: 3B 8F 80 01 80 4F
 // 0C A0 00 00 03 06 SS C0 C1 00 00 00 00 TCK.
-Bytes pseudo_atr(const Card& card, const Activation& activation);
+Bytes pseudoAtr(const Card& card, const Activation& activation);
 
 }  // namespace vreader
 

@@ -5,7 +5,7 @@ namespace vreader {
 std::optional<Bytes> ResponseTable::answer(const Bytes& command) const {
     const auto found = answers_.find(command);
     if (found != answers_.end()) return found->second;
-    return answer_to_others_;
+    return answerToOthers_;
 }
 
 }  // namespace vreader

@@ -13,8 +13,8 @@ namespace vreader {
 class ResponseTable {
 public:
     ResponseTable() = default;
-    explicit ResponseTable(std::optional<Bytes> answer_to_others)
-        : answer_to_others_(std::move(answer_to_others)) {}
+    explicit ResponseTable(std::optional<Bytes> answerToOthers)
+        : answerToOthers_(std::move(answerToOthers)) {}
 
     void add(Bytes command, Bytes answer) { answers_[std::move(command)] = std::move(answer); }
 
@@ -23,7 +23,7 @@ public:
 
 private:
     std::map<Bytes, Bytes> answers_;
-    std::optional<Bytes> answer_to_others_;
+    std::optional<Bytes> answerToOthers_;
 };
 
 }  // namespace vreader

@@ -9,10 +9,10 @@ namespace vreader {
 
 // The two CRC bytes in the order they travel for the modulation: CRC_A and CRC_B
 // (ISO/IEC 14443-3 annex B) low byte first, FeliCa's CRC (JIS X 6319-4) high byte first.
-Bytes rf_crc(const Bytes& data, Modulation modulation);
+Bytes rfCrc(const Bytes& data, Modulation modulation);
 
 // The frame without its last two bytes when they are its CRC; nothing otherwise.
-std::optional<Bytes> strip_rf_crc(const Bytes& frame, Modulation modulation);
+std::optional<Bytes> stripRfCrc(const Bytes& frame, Modulation modulation);
 
 }  // namespace vreader
 

@@ -13,12 +13,12 @@ namespace {
 
 using nlohmann::json;
 
-std::vector<std::unique_ptr<Card>> cards_from(const json& document) {
+std::vector<std::unique_ptr<Card>> cardsFrom(const json& document) {
     std::vector<std::unique_ptr<Card>> cards;
     if (!document.contains("cards")) return cards;
     if (!document.at("cards").is_array()) throw ScenarioError("\"cards\" must be a list");
     for (const json& description : document.at("cards")) {
-        auto card = card_from_json(description);
+        auto card = cardFromJson(description);
         for (const auto& other : cards) {
             if (other->id() == card->id()) {
                 throw ScenarioError("two cards have the id \"" + card->id() + "\"");
@@ -30,7 +30,7 @@ std::vector<std::unique_ptr<Card>> cards_from(const json& document) {
 }
 
 // Without a "field" list every card starts in the field, in the order listed.
-std::vector<Card*> initial_field_of(const json& document, const Scenario& scenario) {
+std::vector<Card*> initialFieldOf(const json& document, const Scenario& scenario) {
     std::vector<Card*> field;
     if (!document.contains("field")) {
         for (const auto& card : scenario.cards) field.push_back(card.get());
@@ -46,7 +46,7 @@ std::vector<Card*> initial_field_of(const json& document, const Scenario& scenar
 }
 
 // "time_scale": a number above 0 and at most 1.
-double time_scale_of(const json& document) {
+double timeScaleOf(const json& document) {
     if (!document.contains("time_scale")) return 1.0;
     const json& value = document.at("time_scale");
     if (!value.is_number() || value.get<double>() <= 0.0 || value.get<double>() > 1.0) {
@@ -57,7 +57,7 @@ double time_scale_of(const json& document) {
 
 }  // namespace
 
-std::optional<Presence> presence_from_name(std::string_view name) {
+std::optional<Presence> presenceFromName(std::string_view name) {
     if (name == "always") return Presence::Always;
     if (name == "tag") return Presence::WhileTagInField;
     return std::nullopt;
@@ -70,18 +70,18 @@ Card* Scenario::find(std::string_view id) const {
     return nullptr;
 }
 
-Scenario parse_scenario(const std::string& json_text) try {
-    const json document = json::parse(json_text, nullptr, false);
+Scenario parseScenario(const std::string& jsonText) try {
+    const json document = json::parse(jsonText, nullptr, false);
     if (document.is_discarded() || !document.is_object()) {
         throw ScenarioError("not a JSON object");
     }
     Scenario scenario;
-    scenario.cards = cards_from(document);
-    scenario.initial_field = initial_field_of(document, scenario);
-    scenario.time_scale = time_scale_of(document);
+    scenario.cards = cardsFrom(document);
+    scenario.initialField = initialFieldOf(document, scenario);
+    scenario.timeScale = timeScaleOf(document);
     if (document.contains("presence")) {
         const json& name = document.at("presence");
-        scenario.presence = name.is_string() ? presence_from_name(name.get<std::string>()) : std::nullopt;
+        scenario.presence = name.is_string() ? presenceFromName(name.get<std::string>()) : std::nullopt;
         if (!scenario.presence) throw ScenarioError("\"presence\" must be \"always\" or \"tag\"");
     }
     return scenario;
@@ -90,13 +90,13 @@ Scenario parse_scenario(const std::string& json_text) try {
     throw ScenarioError(std::string("malformed: ") + e.what());
 }
 
-Scenario load_scenario_file(const std::string& path) {
+Scenario loadScenarioFile(const std::string& path) {
     std::ifstream file(path);
     if (!file) throw ScenarioError(path + ": cannot be read");
     std::stringstream text;
     text << file.rdbuf();
     try {
-        return parse_scenario(text.str());
+        return parseScenario(text.str());
     } catch (const ScenarioError& e) {
         throw ScenarioError(path + ": " + e.what());
     }

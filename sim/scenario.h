@@ -18,7 +18,7 @@ namespace vreader {
 // sees a card only while a tag lies in the field, as with the CCID driver.
 enum class Presence { Always, WhileTagInField };
 
-std::optional<Presence> presence_from_name(std::string_view name);  // "always", "tag"
+std::optional<Presence> presenceFromName(std::string_view name);  // "always", "tag"
 
 class ScenarioError : public std::runtime_error {
 public:
@@ -27,18 +27,18 @@ public:
 
 struct Scenario {
     std::vector<std::unique_ptr<Card>> cards;
-    std::vector<Card*> initial_field;  // in field order
+    std::vector<Card*> initialField;  // in field order
     std::optional<Presence> presence;
     // How fast reader time passes against the hardware's: 0.01 lets every retry,
     // poll period, timeout and slow card take a hundredth of its time, in the same order.
-    double time_scale = 1.0;
+    double timeScale = 1.0;
 
     Card* find(std::string_view id) const;
 };
 
 // Throw ScenarioError naming the file and what is wrong in it.
-Scenario parse_scenario(const std::string& json_text);
-Scenario load_scenario_file(const std::string& path);
+Scenario parseScenario(const std::string& jsonText);
+Scenario loadScenarioFile(const std::string& path);
 
 }  // namespace vreader
 

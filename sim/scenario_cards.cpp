@@ -29,7 +29,7 @@ public:
         throw ScenarioError("card \"" + id_ + "\": " + what);
     }
 
-    Bytes hex(const char* name, std::size_t min_size, std::size_t max_size,
+    Bytes hex(const char* name, std::size_t minSize, std::size_t maxSize,
               std::optional<Bytes> fallback = std::nullopt) const {
         if (!description_.contains(name)) {
             if (fallback) return *fallback;
@@ -37,9 +37,9 @@ public:
         }
         const json& value = description_.at(name);
         const auto bytes = value.is_string() ? parseHex(value.get<std::string>()) : std::nullopt;
-        if (!bytes || bytes->size() < min_size || bytes->size() > max_size) {
-            fail(std::string("\"") + name + "\" must be hex of " + std::to_string(min_size) +
-                 (min_size == max_size ? "" : " to " + std::to_string(max_size)) + " bytes");
+        if (!bytes || bytes->size() < minSize || bytes->size() > maxSize) {
+            fail(std::string("\"") + name + "\" must be hex of " + std::to_string(minSize) +
+                 (minSize == maxSize ? "" : " to " + std::to_string(maxSize)) + " bytes");
         }
         return *bytes;
     }
@@ -59,8 +59,8 @@ public:
     }
 
     // "apdus" / "commands": [{"command": hex, "response": hex}, ...]
-    ResponseTable responses(const char* name, std::optional<Bytes> answer_to_others) const {
-        ResponseTable table(std::move(answer_to_others));
+    ResponseTable responses(const char* name, std::optional<Bytes> answerToOthers) const {
+        ResponseTable table(std::move(answerToOthers));
         if (!description_.contains(name)) return table;
         const json& pairs = description_.at(name);
         if (!pairs.is_array()) fail(std::string("\"") + name + "\" must be a list");
@@ -93,7 +93,7 @@ private:
 
 const Bytes kNoSuchInstruction{0x6D, 0x00};
 
-std::unique_ptr<Card> type_a(const CardFields& f) {
+std::unique_ptr<Card> typeA(const CardFields& f) {
     TypeAIdentity identity{f.uid(), f.hex("atqa", 2, 2, Bytes{0x00, 0x04}),
                            f.byte("sak", 0x20), f.hex("ats", 1, 20, Bytes{0x05, 0x78, 0x80, 0x70, 0x02})};
     auto apdus = f.responses("apdus", f.hex("default_sw", 2, 2, kNoSuchInstruction));
@@ -105,12 +105,12 @@ std::unique_ptr<Card> type2(const CardFields& f) {
                            f.byte("sak", 0x00), {}};
     Bytes pages = f.hex("pages", Type2Tag::kPageSize, 4096);
     if (pages.size() % Type2Tag::kPageSize != 0) f.fail("\"pages\" must be whole 4-byte pages");
-    if (identity.sel_res & 0x20) f.fail("a Type 2 tag does not speak ISO/IEC 14443-4 (sak bit 6)");
+    if (identity.selRes & 0x20) f.fail("a Type 2 tag does not speak ISO/IEC 14443-4 (sak bit 6)");
     return std::make_unique<Type2Tag>(f.id(), f.delay(), std::move(identity), std::move(pages),
                                       f.hex("version", 8, 8, Bytes{}));
 }
 
-std::unique_ptr<Card> type_b(const CardFields& f) {
+std::unique_ptr<Card> typeB(const CardFields& f) {
     TypeBIdentity identity{f.hex("pupi", 4, 4), f.hex("application_data", 4, 4, Bytes(4, 0x00)),
                            f.hex("protocol_info", 3, 3, Bytes{0x00, 0x81, 0x85}),
                            f.hex("attrib_response", 1, 32, Bytes{0x00})};
@@ -124,10 +124,10 @@ std::unique_ptr<Card> felica(const CardFields& f) {
     if (f.raw().contains("rates")) {
         const auto rates = f.raw().at("rates");
         if (!rates.is_array()) f.fail("\"rates\" must be a list of 212 and/or 424");
-        identity.answers_at_212 = identity.answers_at_424 = false;
+        identity.answersAt212 = identity.answersAt424 = false;
         for (const auto& rate : rates) {
-            if (rate == 212) identity.answers_at_212 = true;
-            else if (rate == 424) identity.answers_at_424 = true;
+            if (rate == 212) identity.answersAt212 = true;
+            else if (rate == 424) identity.answersAt424 = true;
             else f.fail("\"rates\" must be a list of 212 and/or 424");
         }
     }
@@ -138,10 +138,10 @@ std::unique_ptr<Card> felica(const CardFields& f) {
 
 }  // namespace
 
-std::unique_ptr<Card> card_from_json(const json& description) {
+std::unique_ptr<Card> cardFromJson(const json& description) {
     using Builder = std::unique_ptr<Card> (*)(const CardFields&);
     static const std::map<std::string, Builder> kBuilders = {
-        {"type-a", &type_a}, {"type2", &type2}, {"type-b", &type_b}, {"felica", &felica},
+        {"type-a", &typeA}, {"type2", &type2}, {"type-b", &typeB}, {"felica", &felica},
     };
     const CardFields fields(description);
     const auto type = description.value("type", std::string{});

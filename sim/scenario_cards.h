@@ -11,7 +11,7 @@
 namespace vreader {
 
 // Throws ScenarioError for an unknown type or a missing or malformed field.
-std::unique_ptr<Card> card_from_json(const nlohmann::json& description);
+std::unique_ptr<Card> cardFromJson(const nlohmann::json& description);
 
 }  // namespace vreader
 

@@ -11,9 +11,9 @@ constexpr std::size_t kPagesPerRead = 4;
 
 }  // namespace
 
-Type2Tag::Type2Tag(std::string id, std::chrono::milliseconds answer_delay, TypeAIdentity identity,
+Type2Tag::Type2Tag(std::string id, std::chrono::milliseconds answerDelay, TypeAIdentity identity,
                    Bytes pages, Bytes version)
-    : TypeACard(std::move(id), answer_delay, std::move(identity), ResponseTable{}),
+    : TypeACard(std::move(id), answerDelay, std::move(identity), ResponseTable{}),
       memory_(std::move(pages)),
       version_(std::move(version)) {}
 
@@ -32,11 +32,11 @@ std::optional<Bytes> Type2Tag::answer(const Bytes& frame) {
 // READ answers four pages from the one asked for; the tag rolls over to page 0 when
 // the four run past its last page. A start page beyond the memory gets no answer.
 std::optional<Bytes> Type2Tag::read(const Bytes& frame) const {
-    if (frame.size() != 2 || frame[1] >= page_count()) return std::nullopt;
+    if (frame.size() != 2 || frame[1] >= pageCount()) return std::nullopt;
     Bytes data;
     data.reserve(kPagesPerRead * kPageSize);
     for (std::size_t i = 0; i < kPagesPerRead; ++i) {
-        const std::size_t page = (frame[1] + i) % page_count();
+        const std::size_t page = (frame[1] + i) % pageCount();
         const auto first = memory_.begin() + static_cast<std::ptrdiff_t>(page * kPageSize);
         data.insert(data.end(), first, first + static_cast<std::ptrdiff_t>(kPageSize));
     }
@@ -45,7 +45,7 @@ std::optional<Bytes> Type2Tag::read(const Bytes& frame) const {
 
 // WRITE stores one page; the tag's 4-bit ACK reaches the host as an empty answer.
 std::optional<Bytes> Type2Tag::write(const Bytes& frame) {
-    if (frame.size() != 2 + kPageSize || frame[1] >= page_count()) return std::nullopt;
+    if (frame.size() != 2 + kPageSize || frame[1] >= pageCount()) return std::nullopt;
     std::copy(frame.begin() + 2, frame.end(),
               memory_.begin() + static_cast<std::ptrdiff_t>(frame[1] * kPageSize));
     return Bytes{};

@@ -15,16 +15,16 @@ public:
 
     // pages: the memory, a multiple of 4 bytes; version: the GET_VERSION answer
     // (empty for an Ultralight, which does not know the command).
-    Type2Tag(std::string id, std::chrono::milliseconds answer_delay, TypeAIdentity identity,
+    Type2Tag(std::string id, std::chrono::milliseconds answerDelay, TypeAIdentity identity,
              Bytes pages, Bytes version);
 
     std::optional<Bytes> answer(const Bytes& frame) override;
 
-    std::size_t page_count() const { return memory_.size() / kPageSize; }
+    std::size_t pageCount() const { return memory_.size() / kPageSize; }
 
 protected:
     // Selected, the tag speaks its command set raw (READ 30, WRITE A2, GET_VERSION 60).
-    std::optional<Bytes> answer_selected(const Bytes& frame) override { return answer(frame); }
+    std::optional<Bytes> answerSelected(const Bytes& frame) override { return answer(frame); }
 
 private:
     std::optional<Bytes> read(const Bytes& frame) const;

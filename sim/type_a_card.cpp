@@ -15,7 +15,7 @@ constexpr std::uint8_t kDefaultFwi = 4;  // TB1 absent (ISO/IEC 14443-4 5.2.5)
 
 }  // namespace
 
-Bytes cascaded_uid(const Bytes& uid) {
+Bytes cascadedUid(const Bytes& uid) {
     if (uid.size() <= 4) return uid;
     Bytes cascaded{kCascadeTag};
     if (uid.size() == 7) {
@@ -28,67 +28,67 @@ Bytes cascaded_uid(const Bytes& uid) {
     return cascaded;
 }
 
-TypeACard::TypeACard(std::string id, std::chrono::milliseconds answer_delay,
+TypeACard::TypeACard(std::string id, std::chrono::milliseconds answerDelay,
                      TypeAIdentity identity, ResponseTable apdus)
-    : Card(std::move(id), answer_delay), identity_(std::move(identity)), apdus_(std::move(apdus)) {}
+    : Card(std::move(id), answerDelay), identity_(std::move(identity)), apdus_(std::move(apdus)) {}
 
-std::optional<Bytes> TypeACard::target_data(const Activation& activation) const {
+std::optional<Bytes> TypeACard::targetData(const Activation& activation) const {
     if (activation.modulation != Modulation::TypeA106) return std::nullopt;
-    if (activation.iso14443_4_only && !speaks_iso14443_4()) return std::nullopt;
+    if (activation.iso14443_4Only && !speaksIso14443_4()) return std::nullopt;
     // An initiator UID asks for one card in particular, in its cascaded form.
-    if (!activation.initiator_data.empty() &&
-        activation.initiator_data != cascaded_uid(identity_.uid)) {
+    if (!activation.initiatorData.empty() &&
+        activation.initiatorData != cascadedUid(identity_.uid)) {
         return std::nullopt;
     }
-    Bytes data = identity_.sens_res;
-    data.push_back(identity_.sel_res);
+    Bytes data = identity_.sensRes;
+    data.push_back(identity_.selRes);
     data.push_back(static_cast<std::uint8_t>(identity_.uid.size()));
     data.insert(data.end(), identity_.uid.begin(), identity_.uid.end());
-    if (speaks_iso14443_4() && activation.rats) {
+    if (speaksIso14443_4() && activation.rats) {
         data.insert(data.end(), identity_.ats.begin(), identity_.ats.end());
     }
     return data;
 }
 
-CardState TypeACard::state_after(const Activation& activation) const {
-    return speaks_iso14443_4() && activation.rats ? CardState::Protocol : CardState::Active;
+CardState TypeACard::stateAfter(const Activation& activation) const {
+    return speaksIso14443_4() && activation.rats ? CardState::Protocol : CardState::Active;
 }
 
 std::optional<Bytes> TypeACard::answer(const Bytes& frame) {
     // A card that does not speak ISO/IEC 14443-4 ignores APDUs.
-    if (!speaks_iso14443_4()) return std::nullopt;
+    if (!speaksIso14443_4()) return std::nullopt;
     return apdus_.answer(frame);
 }
 
-std::optional<Bytes> TypeACard::answer_raw(const Bytes& frame, Modulation modulation) {
+std::optional<Bytes> TypeACard::answerRaw(const Bytes& frame, Modulation modulation) {
     if (modulation != Modulation::TypeA106 || state() == CardState::Idle) return std::nullopt;
     if (frame == kHalt && state() == CardState::Active) {
         halt();
         return std::nullopt;
     }
-    if (state() == CardState::Active) return answer_selected(frame);
-    return answer_iso_dep_block(*this, frame, iso_dep_support());
+    if (state() == CardState::Active) return answerSelected(frame);
+    return answerIsoDepBlock(*this, frame, isoDepSupport());
 }
 
 // RATS: E0, then FSDI and CID. The card answers its ATS and enters ISO/IEC 14443-4.
-std::optional<Bytes> TypeACard::answer_selected(const Bytes& frame) {
-    if (!speaks_iso14443_4() || frame.size() != 2 || frame[0] != kRats) return std::nullopt;
+std::optional<Bytes> TypeACard::answerSelected(const Bytes& frame) {
+    if (!speaksIso14443_4() || frame.size() != 2 || frame[0] != kRats) return std::nullopt;
     enter(CardState::Protocol);
     return identity_.ats;
 }
 
-std::optional<std::uint8_t> TypeACard::ats_interface_byte(std::uint8_t presence_bit) const {
+std::optional<std::uint8_t> TypeACard::atsInterfaceByte(std::uint8_t presenceBit) const {
     const Bytes& ats = identity_.ats;
-    if (ats.size() < 2 || (ats[1] & presence_bit) == 0) return std::nullopt;
+    if (ats.size() < 2 || (ats[1] & presenceBit) == 0) return std::nullopt;
     std::size_t index = 2;
-    for (std::uint8_t bit = kAtsTa1; bit < presence_bit; bit = static_cast<std::uint8_t>(bit << 1)) {
+    for (std::uint8_t bit = kAtsTa1; bit < presenceBit; bit = static_cast<std::uint8_t>(bit << 1)) {
         if ((ats[1] & bit) != 0) ++index;
     }
     if (index >= ats.size()) return std::nullopt;
     return ats[index];
 }
 
-Bytes TypeACard::historical_bytes() const {
+Bytes TypeACard::historicalBytes() const {
     const Bytes& ats = identity_.ats;
     if (ats.size() < 2) return {};
     std::size_t first = 2;
@@ -102,14 +102,14 @@ Bytes TypeACard::historical_bytes() const {
 }
 
 // TB1's high nibble; 4 when TB1 is absent.
-std::uint8_t TypeACard::frame_waiting_integer() const {
-    const auto tb1 = ats_interface_byte(kAtsTb1);
+std::uint8_t TypeACard::frameWaitingInteger() const {
+    const auto tb1 = atsInterfaceByte(kAtsTb1);
     return tb1 ? static_cast<std::uint8_t>(*tb1 >> 4) : kDefaultFwi;
 }
 
 // TC1 bit 2: CID supported, bit 1: NAD supported; absent TC1 means CID only.
-IsoDepSupport TypeACard::iso_dep_support() const {
-    const auto tc1 = ats_interface_byte(kAtsTc1);
+IsoDepSupport TypeACard::isoDepSupport() const {
+    const auto tc1 = atsInterfaceByte(kAtsTc1);
     if (!tc1) return IsoDepSupport{};
     return IsoDepSupport{(*tc1 & 0x02) != 0, (*tc1 & 0x01) != 0};
 }

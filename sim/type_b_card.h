@@ -11,31 +11,31 @@ namespace vreader {
 
 struct TypeBIdentity {
     Bytes pupi;              // 4 bytes
-    Bytes application_data;  // 4 bytes; the first is the card's AFI
-    Bytes protocol_info;     // 3 bytes
-    Bytes attrib_response;   // the card's answer to ATTRIB
+    Bytes applicationData;  // 4 bytes; the first is the card's AFI
+    Bytes protocolInfo;     // 3 bytes
+    Bytes attribResponse;   // the card's answer to ATTRIB
 };
 
 class TypeBCard : public Card {
 public:
-    TypeBCard(std::string id, std::chrono::milliseconds answer_delay, TypeBIdentity identity,
+    TypeBCard(std::string id, std::chrono::milliseconds answerDelay, TypeBIdentity identity,
               ResponseTable apdus);
 
     // ATQB: 50, PUPI, application data, protocol info (12 bytes).
     Bytes atqb() const;
     const TypeBIdentity& identity() const { return identity_; }
 
-    std::optional<Bytes> target_data(const Activation& activation) const override;
+    std::optional<Bytes> targetData(const Activation& activation) const override;
     std::optional<Bytes> answer(const Bytes& frame) override;
-    std::optional<Bytes> answer_raw(const Bytes& frame, Modulation modulation) override;
-    bool speaks_iso_dep() const override { return true; }
-    std::uint8_t frame_waiting_integer() const override;
+    std::optional<Bytes> answerRaw(const Bytes& frame, Modulation modulation) override;
+    bool speaksIsoDep() const override { return true; }
+    std::uint8_t frameWaitingInteger() const override;
 
 protected:
-    CardState state_after(const Activation&) const override { return CardState::Protocol; }
+    CardState stateAfter(const Activation&) const override { return CardState::Protocol; }
 
 private:
-    bool answers_afi(const Bytes& initiator_data) const;
+    bool answersAfi(const Bytes& initiatorData) const;
 
     TypeBIdentity identity_;
     ResponseTable apdus_;

@@ -52,15 +52,15 @@ public:
     bool unplugged = false;
     // Set by the event loop: the pcscd driver is connected.
     bool attached = false;
-    bool quit_requested = false;
+    bool quitRequested = false;
 
     // Runs the reader firmware's polling after the field changed or a command ran,
     // and counts a new card whenever the activated one changed.
-    void after_change();
+    void afterChange();
     // What PC/SC is to see now: with "tag" presence a card exactly while the reader
     // has activated one, with its pseudo-ATR; with "always" presence always one card
     // (the activated card's ATR, or kNoCardAtr).
-    link::CardState card_state() const;
+    link::CardState cardState() const;
 
 private:
     Scenario scenario_;
@@ -71,8 +71,8 @@ private:
     Pn532Chip chip_{field_, faults_};
     Acr122uReader reader_{chip_};
     HandlerStats stats_;
-    std::optional<Bytes> activated_atr_;
-    std::uint32_t card_number_ = 0;
+    std::optional<Bytes> activatedAtr_;
+    std::uint32_t cardNumber_ = 0;
 };
 
 }  // namespace vreader

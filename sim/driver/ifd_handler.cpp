@@ -36,20 +36,20 @@ struct Slot {
     explicit Slot(const std::string& path) : connection(path) {}
 
     ReaderConnection connection;
-    std::mutex state_mutex;
+    std::mutex stateMutex;
     link::Bytes atr;
     // The card last powered up; a different card seen later is reported absent once,
     // so that pcscd powers the new one up instead of keeping the old one's handles.
-    std::optional<std::uint32_t> powered_card;
+    std::optional<std::uint32_t> poweredCard;
 };
 
 constexpr std::string_view kSocketPrefix = "unix:";
 
-std::mutex slots_mutex;
+std::mutex slotsMutex;
 std::map<DWORD, std::shared_ptr<Slot>> slots;
 
-std::shared_ptr<Slot> slot_for(DWORD lun) {
-    const std::lock_guard lock(slots_mutex);
+std::shared_ptr<Slot> slotFor(DWORD lun) {
+    const std::lock_guard lock(slotsMutex);
     const auto found = slots.find(lun);
     return found == slots.end() ? nullptr : found->second;
 }
@@ -66,58 +66,58 @@ bool deliver(const link::Bytes& answer, PUCHAR buffer, DWORD capacity, DWORD& le
 }
 
 // The reader's answer to a command, as a driver result.
-RESPONSECODE answer_result(const std::optional<Message>& reply, PUCHAR buffer, DWORD capacity, DWORD& length) {
+RESPONSECODE answerResult(const std::optional<Message>& reply, PUCHAR buffer, DWORD capacity, DWORD& length) {
     length = 0;
     if (!reply || reply->type != MessageType::kAnswer) return IFD_COMMUNICATION_ERROR;
     return deliver(reply->payload, buffer, capacity, length) ? IFD_SUCCESS : IFD_ERROR_INSUFFICIENT_BUFFER;
 }
 
-std::optional<CardState> card_state_from(const std::optional<Message>& reply) {
+std::optional<CardState> cardStateFrom(const std::optional<Message>& reply) {
     if (!reply || reply->type != MessageType::kCardState) return std::nullopt;
-    return link::decode_card_state(reply->payload);
+    return link::decodeCardState(reply->payload);
 }
 
-RESPONSECODE power_up(Slot& slot, PUCHAR atr, PDWORD atr_length) {
-    const auto state = card_state_from(slot.connection.request({MessageType::kPowerUp, {}}));
-    const std::lock_guard lock(slot.state_mutex);
+RESPONSECODE powerUp(Slot& slot, PUCHAR atr, PDWORD atrLength) {
+    const auto state = cardStateFrom(slot.connection.request({MessageType::kPowerUp, {}}));
+    const std::lock_guard lock(slot.stateMutex);
     slot.atr.clear();
     if (!state || !state->present || state->atr.empty() || state->atr.size() > MAX_ATR_SIZE) {
         return IFD_ERROR_POWER_ACTION;
     }
     slot.atr = state->atr;
-    slot.powered_card = state->card_number;
+    slot.poweredCard = state->cardNumber;
     std::copy(slot.atr.begin(), slot.atr.end(), atr);
-    *atr_length = static_cast<DWORD>(slot.atr.size());
+    *atrLength = static_cast<DWORD>(slot.atr.size());
     return IFD_SUCCESS;
 }
 
-RESPONSECODE power_down(Slot& slot) {
+RESPONSECODE powerDown(Slot& slot) {
     const auto reply = slot.connection.request({MessageType::kPowerDown, {}});
-    const std::lock_guard lock(slot.state_mutex);
+    const std::lock_guard lock(slot.stateMutex);
     slot.atr.clear();
     return reply && reply->type == MessageType::kAnswer ? IFD_SUCCESS : IFD_ERROR_POWER_ACTION;
 }
 
 // pcscd's event thread calls this between two looks at the card.
-RESPONSECODE wait_for_card_event(DWORD lun, int timeout_ms) {
-    const auto slot = slot_for(lun);
+RESPONSECODE waitForCardEvent(DWORD lun, int timeoutMs) {
+    const auto slot = slotFor(lun);
     if (!slot) return IFD_COMMUNICATION_ERROR;
     try {
-        slot->connection.wait_for_event(std::chrono::milliseconds(std::max(timeout_ms, 0)));
+        slot->connection.waitForEvent(std::chrono::milliseconds(std::max(timeoutMs, 0)));
     } catch (...) {
         return IFD_COMMUNICATION_ERROR;
     }
     return IFD_SUCCESS;
 }
 
-RESPONSECODE stop_waiting_for_card_events(DWORD lun) {
-    const auto slot = slot_for(lun);
-    if (slot) slot->connection.stop_waiting();
+RESPONSECODE stopWaitingForCardEvents(DWORD lun) {
+    const auto slot = slotFor(lun);
+    if (slot) slot->connection.stopWaiting();
     return IFD_SUCCESS;
 }
 
 template <typename T>
-RESPONSECODE give_value(T value, PDWORD length, PUCHAR out) {
+RESPONSECODE giveValue(T value, PDWORD length, PUCHAR out) {
     if (*length < sizeof value) return IFD_ERROR_INSUFFICIENT_BUFFER;
     std::memcpy(out, &value, sizeof value);
     *length = sizeof value;
@@ -137,7 +137,7 @@ VREADER_IFD_EXPORT RESPONSECODE IFDHCreateChannelByName(DWORD Lun, LPSTR DeviceN
     try {
         // The reader program need not run yet: the slot connects when it is first used.
         auto slot = std::make_shared<Slot>(std::string(path));
-        const std::lock_guard lock(slots_mutex);
+        const std::lock_guard lock(slotsMutex);
         slots[Lun] = std::move(slot);
         return IFD_SUCCESS;
     } catch (...) {
@@ -152,7 +152,7 @@ VREADER_IFD_EXPORT RESPONSECODE IFDHCloseChannel(DWORD Lun) {
     try {
         std::shared_ptr<Slot> slot;
         {
-            const std::lock_guard lock(slots_mutex);
+            const std::lock_guard lock(slotsMutex);
             const auto found = slots.find(Lun);
             if (found == slots.end()) return IFD_COMMUNICATION_ERROR;
             slot = std::move(found->second);
@@ -166,25 +166,25 @@ VREADER_IFD_EXPORT RESPONSECODE IFDHCloseChannel(DWORD Lun) {
 }
 
 VREADER_IFD_EXPORT RESPONSECODE IFDHGetCapabilities(DWORD Lun, DWORD Tag, PDWORD Length, PUCHAR Value) {
-    const auto slot = slot_for(Lun);
+    const auto slot = slotFor(Lun);
     if (!slot || Length == nullptr || Value == nullptr) return IFD_COMMUNICATION_ERROR;
     switch (Tag) {
         case TAG_IFD_ATR:
         case SCARD_ATTR_ATR_STRING: {
-            const std::lock_guard lock(slot->state_mutex);
+            const std::lock_guard lock(slot->stateMutex);
             return deliver(slot->atr, Value, *Length, *Length) ? IFD_SUCCESS : IFD_ERROR_INSUFFICIENT_BUFFER;
         }
         case TAG_IFD_SIMULTANEOUS_ACCESS:
-            return give_value<UCHAR>(16, Length, Value);  // readers this driver can serve
+            return giveValue<UCHAR>(16, Length, Value);  // readers this driver can serve
         case TAG_IFD_THREAD_SAFE:   // readers may be used at the same time
         case TAG_IFD_SLOTS_NUMBER:  // one slot
-            return give_value<UCHAR>(1, Length, Value);
+            return giveValue<UCHAR>(1, Length, Value);
         case TAG_IFD_SLOT_THREAD_SAFE:
-            return give_value<UCHAR>(0, Length, Value);
+            return giveValue<UCHAR>(0, Length, Value);
         case TAG_IFD_POLLING_THREAD_WITH_TIMEOUT:
-            return give_value(&wait_for_card_event, Length, Value);
+            return giveValue(&waitForCardEvent, Length, Value);
         case TAG_IFD_STOP_POLLING_THREAD:
-            return give_value(&stop_waiting_for_card_events, Length, Value);
+            return giveValue(&stopWaitingForCardEvents, Length, Value);
         default:
             return IFD_ERROR_TAG;
     }
@@ -197,23 +197,23 @@ VREADER_IFD_EXPORT RESPONSECODE IFDHSetCapabilities(DWORD, DWORD, DWORD, PUCHAR)
 // The pseudo-ATR offers T=0 and T=1; either may be chosen, nothing else.
 VREADER_IFD_EXPORT RESPONSECODE IFDHSetProtocolParameters(DWORD Lun, DWORD Protocol, UCHAR, UCHAR, UCHAR,
                                                           UCHAR) {
-    if (!slot_for(Lun)) return IFD_COMMUNICATION_ERROR;
+    if (!slotFor(Lun)) return IFD_COMMUNICATION_ERROR;
     return Protocol == SCARD_PROTOCOL_T0 || Protocol == SCARD_PROTOCOL_T1 ? IFD_SUCCESS
                                                                           : IFD_PROTOCOL_NOT_SUPPORTED;
 }
 
 VREADER_IFD_EXPORT RESPONSECODE IFDHPowerICC(DWORD Lun, DWORD Action, PUCHAR Atr, PDWORD AtrLength) {
     if (AtrLength != nullptr) *AtrLength = 0;
-    const auto slot = slot_for(Lun);
+    const auto slot = slotFor(Lun);
     if (!slot) return IFD_COMMUNICATION_ERROR;
     try {
         switch (Action) {
             case IFD_POWER_DOWN:
-                return power_down(*slot);
+                return powerDown(*slot);
             case IFD_POWER_UP:
             case IFD_RESET:
                 if (Atr == nullptr || AtrLength == nullptr) return IFD_COMMUNICATION_ERROR;
-                return power_up(*slot, Atr, AtrLength);
+                return powerUp(*slot, Atr, AtrLength);
             default:
                 return IFD_NOT_SUPPORTED;
         }
@@ -230,13 +230,13 @@ VREADER_IFD_EXPORT RESPONSECODE IFDHTransmitToICC(DWORD Lun, SCARD_IO_HEADER Sen
     if (RxLength == nullptr) return IFD_COMMUNICATION_ERROR;
     const DWORD capacity = *RxLength;
     *RxLength = 0;
-    const auto slot = slot_for(Lun);
+    const auto slot = slotFor(Lun);
     if (!slot || (TxBuffer == nullptr && TxLength > 0)) return IFD_COMMUNICATION_ERROR;
     if (SendPci.Protocol > 1) return IFD_PROTOCOL_NOT_SUPPORTED;
     try {
         const MessageType type = SendPci.Protocol == 0 ? MessageType::kTransmitT0 : MessageType::kTransmitT1;
         const auto reply = slot->connection.request({type, link::Bytes(TxBuffer, TxBuffer + TxLength)});
-        return answer_result(reply, RxBuffer, capacity, *RxLength);
+        return answerResult(reply, RxBuffer, capacity, *RxLength);
     } catch (...) {
         return IFD_COMMUNICATION_ERROR;
     }
@@ -249,15 +249,15 @@ VREADER_IFD_EXPORT RESPONSECODE IFDHControl(DWORD Lun, DWORD dwControlCode, PUCH
                                             PUCHAR RxBuffer, DWORD RxLength, LPDWORD pdwBytesReturned) {
     if (pdwBytesReturned == nullptr) return IFD_COMMUNICATION_ERROR;
     *pdwBytesReturned = 0;
-    const auto slot = slot_for(Lun);
+    const auto slot = slotFor(Lun);
     if (!slot) return IFD_COMMUNICATION_ERROR;
-    if (!link::is_escape_code(static_cast<std::uint32_t>(dwControlCode))) return IFD_ERROR_NOT_SUPPORTED;
+    if (!link::isEscapeCode(static_cast<std::uint32_t>(dwControlCode))) return IFD_ERROR_NOT_SUPPORTED;
     if (TxBuffer == nullptr && TxLength > 0) return IFD_COMMUNICATION_ERROR;
     try {
         const link::Bytes data(TxBuffer, TxBuffer + TxLength);
         const auto reply = slot->connection.request(
-            {MessageType::kControl, link::encode_control(static_cast<std::uint32_t>(dwControlCode), data)});
-        return answer_result(reply, RxBuffer, RxLength, *pdwBytesReturned);
+            {MessageType::kControl, link::encodeControl(static_cast<std::uint32_t>(dwControlCode), data)});
+        return answerResult(reply, RxBuffer, RxLength, *pdwBytesReturned);
     } catch (...) {
         return IFD_COMMUNICATION_ERROR;
     }
@@ -266,17 +266,17 @@ VREADER_IFD_EXPORT RESPONSECODE IFDHControl(DWORD Lun, DWORD dwControlCode, PUCH
 // Without the reader program there is no card; the reader stays listed, as a USB
 // reader whose card slot reports empty.
 VREADER_IFD_EXPORT RESPONSECODE IFDHICCPresence(DWORD Lun) {
-    const auto slot = slot_for(Lun);
+    const auto slot = slotFor(Lun);
     if (!slot) return IFD_COMMUNICATION_ERROR;
     try {
-        const auto state = card_state_from(slot->connection.request({MessageType::kCardStateQuery, {}}));
-        const std::lock_guard lock(slot->state_mutex);
+        const auto state = cardStateFrom(slot->connection.request({MessageType::kCardStateQuery, {}}));
+        const std::lock_guard lock(slot->stateMutex);
         if (!state || !state->present) {
-            slot->powered_card.reset();
+            slot->poweredCard.reset();
             return IFD_ICC_NOT_PRESENT;
         }
-        if (slot->powered_card && *slot->powered_card != state->card_number) {
-            slot->powered_card.reset();
+        if (slot->poweredCard && *slot->poweredCard != state->cardNumber) {
+            slot->poweredCard.reset();
             return IFD_ICC_NOT_PRESENT;
         }
         return IFD_ICC_PRESENT;

@@ -47,7 +47,7 @@ struct Message {
 // new card), and its ATR.
 struct CardState {
     bool present = false;
-    std::uint32_t card_number = 0;
+    std::uint32_t cardNumber = 0;
     Bytes atr;
 
     bool operator==(const CardState&) const = default;
@@ -61,26 +61,26 @@ inline constexpr std::uint32_t kMaxFrame = 4 + 65536 + 1;
 // of the CCID driver on Linux. Both carry a pseudo-APDU to the reader.
 inline constexpr std::uint32_t kEscapeCode3500 = 0x42000000u + 3500u;
 inline constexpr std::uint32_t kEscapeCodeVendor = 0x42000000u + 1u;
-inline bool is_escape_code(std::uint32_t code) {
+inline bool isEscapeCode(std::uint32_t code) {
     return code == kEscapeCode3500 || code == kEscapeCodeVendor;
 }
 
 Bytes encode(const Message& message);
-Bytes encode_card_state(const CardState& state);
-std::optional<CardState> decode_card_state(const Bytes& payload);
-Bytes encode_control(std::uint32_t code, const Bytes& data);
+Bytes encodeCardState(const CardState& state);
+std::optional<CardState> decodeCardState(const Bytes& payload);
+Bytes encodeControl(std::uint32_t code, const Bytes& data);
 // The code and the bytes of a kControl payload; nothing when it is too short.
-std::optional<std::pair<std::uint32_t, Bytes>> decode_control(const Bytes& payload);
+std::optional<std::pair<std::uint32_t, Bytes>> decodeControl(const Bytes& payload);
 
 // Writes the whole frame (one write where the socket takes it); false on failure.
-bool write_message(int descriptor, const Message& message);
+bool writeMessage(int descriptor, const Message& message);
 // Reads one whole frame; nothing on end of stream, error (a receive timeout set on
 // the socket included), an oversized frame or when no frame began within the timeout
 // (a negative timeout leaves the waiting to the read itself).
-std::optional<Message> read_message(int descriptor, std::chrono::milliseconds timeout);
+std::optional<Message> readMessage(int descriptor, std::chrono::milliseconds timeout);
 
 // Connects to a Unix stream socket at path; -1 when nobody listens there.
-int connect_unix(const std::string& path);
+int connectUnix(const std::string& path);
 
 }  // namespace vreader::link
 

@@ -20,38 +20,38 @@ constexpr auto kReconnectInterval = 20ms;
 
 }  // namespace
 
-ReaderConnection::ReaderConnection(std::string socket_path) : path_(std::move(socket_path)) {
+ReaderConnection::ReaderConnection(std::string socketPath) : path_(std::move(socketPath)) {
     int ends[2];
     if (::pipe2(ends, O_CLOEXEC | O_NONBLOCK) == 0) {
-        wake_read_ = ends[0];
-        wake_write_ = ends[1];
+        wakeRead_ = ends[0];
+        wakeWrite_ = ends[1];
     }
 }
 
 ReaderConnection::~ReaderConnection() {
-    close_descriptor(command_);
-    close_descriptor(events_);
-    close_descriptor(wake_read_);
-    close_descriptor(wake_write_);
+    closeDescriptor(command_);
+    closeDescriptor(events_);
+    closeDescriptor(wakeRead_);
+    closeDescriptor(wakeWrite_);
 }
 
-void ReaderConnection::close_descriptor(int& descriptor) {
+void ReaderConnection::closeDescriptor(int& descriptor) {
     if (descriptor >= 0) ::close(descriptor);
     descriptor = -1;
 }
 
-int ReaderConnection::open_connection(link::Role role) const {
-    const int descriptor = link::connect_unix(path_);
+int ReaderConnection::openConnection(link::Role role) const {
+    const int descriptor = link::connectUnix(path_);
     if (descriptor < 0) return -1;
     // Commands wait for their reply in the read itself, bounded here.
-    const timeval reply_timeout{std::chrono::duration_cast<std::chrono::seconds>(kReplyTimeout).count(), 0};
+    const timeval replyTimeout{std::chrono::duration_cast<std::chrono::seconds>(kReplyTimeout).count(), 0};
     if (role == link::Role::kCommands &&
-        ::setsockopt(descriptor, SOL_SOCKET, SO_RCVTIMEO, &reply_timeout, sizeof reply_timeout) != 0) {
+        ::setsockopt(descriptor, SOL_SOCKET, SO_RCVTIMEO, &replyTimeout, sizeof replyTimeout) != 0) {
         ::close(descriptor);
         return -1;
     }
     const link::Message hello{link::MessageType::kHello, {static_cast<std::uint8_t>(role)}};
-    if (!link::write_message(descriptor, hello)) {
+    if (!link::writeMessage(descriptor, hello)) {
         ::close(descriptor);
         return -1;
     }
@@ -59,67 +59,67 @@ int ReaderConnection::open_connection(link::Role role) const {
 }
 
 std::optional<link::Message> ReaderConnection::request(const link::Message& message) {
-    const std::lock_guard lock(command_mutex_);
+    const std::lock_guard lock(commandMutex_);
     // A connection that broke since the last request is found out by the write or the
     // read; one retry on a fresh connection covers a reader program that restarted.
     for (int attempt = 0; attempt < 2; ++attempt) {
         const bool fresh = command_ < 0;
-        if (fresh) command_ = open_connection(link::Role::kCommands);
+        if (fresh) command_ = openConnection(link::Role::kCommands);
         if (command_ < 0) return std::nullopt;
-        if (link::write_message(command_, message)) {
-            auto reply = link::read_message(command_, std::chrono::milliseconds(-1));
+        if (link::writeMessage(command_, message)) {
+            auto reply = link::readMessage(command_, std::chrono::milliseconds(-1));
             if (reply) return reply;
             // Sent but unanswered: the command may have reached the reader, so it is
             // not sent again.
-            close_descriptor(command_);
+            closeDescriptor(command_);
             return std::nullopt;
         }
-        close_descriptor(command_);
+        closeDescriptor(command_);
         if (fresh) return std::nullopt;
     }
     return std::nullopt;
 }
 
-void ReaderConnection::wait_for_wake(std::chrono::milliseconds timeout) {
-    pollfd watched{wake_read_, POLLIN, 0};
+void ReaderConnection::waitForWake(std::chrono::milliseconds timeout) {
+    pollfd watched{wakeRead_, POLLIN, 0};
     ::poll(&watched, 1, static_cast<int>(timeout.count()));
 }
 
-// Reads what stop_waiting() wrote; true when it had written.
-bool ReaderConnection::take_wake() {
+// Reads what stopWaiting() wrote; true when it had written.
+bool ReaderConnection::takeWake() {
     char drained[16];
     bool woken = false;
-    while (::read(wake_read_, drained, sizeof drained) > 0) woken = true;
+    while (::read(wakeRead_, drained, sizeof drained) > 0) woken = true;
     return woken;
 }
 
-void ReaderConnection::wait_for_event(std::chrono::milliseconds timeout) {
-    const std::lock_guard lock(event_mutex_);
+void ReaderConnection::waitForEvent(std::chrono::milliseconds timeout) {
+    const std::lock_guard lock(eventMutex_);
     const auto deadline = std::chrono::steady_clock::now() + timeout;
-    while (!take_wake()) {
+    while (!takeWake()) {
         const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
             deadline - std::chrono::steady_clock::now());
         if (left.count() <= 0) return;
         if (events_ < 0) {
-            events_ = open_connection(link::Role::kEvents);
+            events_ = openConnection(link::Role::kEvents);
             // A fresh connection begins with the card state: read below, it wakes us.
-            if (events_ < 0) wait_for_wake(std::min<std::chrono::milliseconds>(left, kReconnectInterval));
+            if (events_ < 0) waitForWake(std::min<std::chrono::milliseconds>(left, kReconnectInterval));
             continue;
         }
-        pollfd watched[2] = {{events_, POLLIN, 0}, {wake_read_, POLLIN, 0}};
+        pollfd watched[2] = {{events_, POLLIN, 0}, {wakeRead_, POLLIN, 0}};
         if (::poll(watched, 2, static_cast<int>(left.count())) <= 0) continue;
         if (watched[1].revents != 0) {
-            take_wake();
+            takeWake();
             return;
         }
-        if (!link::read_message(events_, std::chrono::milliseconds(0))) close_descriptor(events_);
+        if (!link::readMessage(events_, std::chrono::milliseconds(0))) closeDescriptor(events_);
         return;
     }
 }
 
-void ReaderConnection::stop_waiting() {
+void ReaderConnection::stopWaiting() {
     const char wake = 1;
-    if (wake_write_ >= 0) (void)!::write(wake_write_, &wake, 1);
+    if (wakeWrite_ >= 0) (void)!::write(wakeWrite_, &wake, 1);
 }
 
 }  // namespace vreader::driver

@@ -1,6 +1,6 @@
 // The driver's side of the link to the virtual reader program, for one reader.
 // pcscd calls the driver from several threads at once: its event thread waits in
-// wait_for_event() while client threads send commands. Each purpose has its own
+// waitForEvent() while client threads send commands. Each purpose has its own
 // connection and its own lock, so a waiting event thread never holds up a command.
 // The reader program may be absent, killed or restarted at any time: every call
 // then fails or waits, and the next one connects again.
@@ -18,7 +18,7 @@ namespace vreader::driver {
 
 class ReaderConnection {
 public:
-    explicit ReaderConnection(std::string socket_path);
+    explicit ReaderConnection(std::string socketPath);
     ~ReaderConnection();
     ReaderConnection(const ReaderConnection&) = delete;
     ReaderConnection& operator=(const ReaderConnection&) = delete;
@@ -28,27 +28,27 @@ public:
     std::optional<link::Message> request(const link::Message& message);
 
     // Blocks until the reader pushes a card state, the reader program leaves or
-    // comes back, stop_waiting() is called or the timeout has passed. Whatever woke
+    // comes back, stopWaiting() is called or the timeout has passed. Whatever woke
     // it, the caller looks at the card again.
-    void wait_for_event(std::chrono::milliseconds timeout);
-    // Wakes wait_for_event() once, now or, when it is not waiting, at its next call.
+    void waitForEvent(std::chrono::milliseconds timeout);
+    // Wakes waitForEvent() once, now or, when it is not waiting, at its next call.
     // pcscd asks this on every disconnect (to start its power-off grace period) as
     // well as when it removes the reader, so it must not stop later waits.
-    void stop_waiting();
+    void stopWaiting();
 
 private:
-    int open_connection(link::Role role) const;
-    void close_descriptor(int& descriptor);
-    void wait_for_wake(std::chrono::milliseconds timeout);
-    bool take_wake();
+    int openConnection(link::Role role) const;
+    void closeDescriptor(int& descriptor);
+    void waitForWake(std::chrono::milliseconds timeout);
+    bool takeWake();
 
     const std::string path_;
-    std::mutex command_mutex_;
+    std::mutex commandMutex_;
     int command_ = -1;
-    std::mutex event_mutex_;
+    std::mutex eventMutex_;
     int events_ = -1;
-    int wake_read_ = -1;
-    int wake_write_ = -1;
+    int wakeRead_ = -1;
+    int wakeWrite_ = -1;
 };
 
 }  // namespace vreader::driver

@@ -12,25 +12,25 @@ class Acr122uReaderTest : public ::testing::Test {
 protected:
     std::string send(const std::string& apdu) { return formatHex(reader.transmit(H(apdu))); }
 
-    std::string whole(const std::string& apdu) { return formatHex(reader.exchange_whole(H(apdu))); }
-    std::string atr() const { return reader.card_atr() ? formatHex(*reader.card_atr()) : "none"; }
+    std::string whole(const std::string& apdu) { return formatHex(reader.exchangeWhole(H(apdu))); }
+    std::string atr() const { return reader.cardAtr() ? formatHex(*reader.cardAtr()) : "none"; }
     // A card put in the field and the reader's polling that follows.
     void put(Card& card) {
         field.insert(card);
-        reader.poll_field();
+        reader.pollField();
     }
 
-    std::unique_ptr<TypeBCard> type_b = make_type_b();
-    std::unique_ptr<TypeACard> type_a = make_type_a();
-    std::unique_ptr<Type2Tag> type2 = make_type2();
-    std::unique_ptr<FeliCaCard> felica = make_felica();
+    std::unique_ptr<TypeBCard> typeB = makeTypeB();
+    std::unique_ptr<TypeACard> typeA = makeTypeA();
+    std::unique_ptr<Type2Tag> type2 = makeType2();
+    std::unique_ptr<FeliCaCard> felica = makeFelica();
     Field field;
     Faults faults;
     StepClock clock{field};
     Pn532Chip chip{field, faults};
     Acr122uReader reader{chip};
 
-    void SetUp() override { chip.use_clock(clock); }
+    void SetUp() override { chip.useClock(clock); }
 };
 
 TEST_F(Acr122uReaderTest, DirectTransmitAnnouncesAndGetResponseFetchesOnce) {
@@ -48,7 +48,7 @@ TEST_F(Acr122uReaderTest, WrongLeIsToldTheRightOneAndTheAnswerStays) {
     EXPECT_EQ(send("FF 00 00 00 02 D4 02"), "61 08");
     EXPECT_EQ(send("FF C0 00 00 04"), "6C 08");
     EXPECT_EQ(send("FF C0 00 00 FF"), "6C 08");
-    EXPECT_TRUE(reader.has_pending());
+    EXPECT_TRUE(reader.hasPending());
     EXPECT_EQ(send("FF C0 00 00 08"), "D5 03 32 01 06 07 90 00");
 }
 
@@ -59,7 +59,7 @@ TEST_F(Acr122uReaderTest, AnotherCommandDropsAnAnswerNotFetched) {
 }
 
 TEST_F(Acr122uReaderTest, PollAndExchangeWithTheCardEndToEnd) {
-    field.insert(*type_b);
+    field.insert(*typeB);
     EXPECT_EQ(send("FF 00 00 00 05 D4 4A 01 03 00"), "61 14");
     EXPECT_EQ(send("FF C0 00 00 14"),
               "D5 4B 01 01 50 E8 25 3E EC 00 00 00 11 00 81 85 01 00 90 00");
@@ -110,7 +110,7 @@ TEST_F(Acr122uReaderTest, LedControlChangesOnlyTheMaskedLeds) {
     EXPECT_EQ(send("FF 00 40 05 04 01 01 01 01"), "90 03");  // red on, green untouched
     EXPECT_EQ(send("FF 00 40 50 04 01 01 01 01"), "90 03");  // blinking only: no change
     EXPECT_EQ(send("FF 00 40 0C 04 00 00 00 00"), "90 00");  // both off
-    EXPECT_EQ(reader.led_state(), 0x00);
+    EXPECT_EQ(reader.ledState(), 0x00);
 }
 
 // API manual 3.1 / PC/SC part 3: the pseudo-ATR of each kind of card the reader
@@ -118,8 +118,8 @@ TEST_F(Acr122uReaderTest, LedControlChangesOnlyTheMaskedLeds) {
 TEST_F(Acr122uReaderTest, PseudoAtrOfTheCardTheReaderActivated) {
     EXPECT_EQ(atr(), "none");
     const std::pair<Card*, const char*> cases[] = {
-        {type_b.get(), "3B 88 80 01 00 00 00 11 00 81 85 00 1C"},
-        {type_a.get(), "3B 80 80 01 01"},
+        {typeB.get(), "3B 88 80 01 00 00 00 11 00 81 85 00 1C"},
+        {typeA.get(), "3B 80 80 01 01"},
         {type2.get(), "3B 8F 80 01 80 4F 0C A0 00 00 03 06 03 00 03 00 00 00 00 68"},
         {felica.get(), "3B 8F 80 01 80 4F 0C A0 00 00 03 06 11 00 3B 00 00 00 00 42"},
     };
@@ -127,7 +127,7 @@ TEST_F(Acr122uReaderTest, PseudoAtrOfTheCardTheReaderActivated) {
         put(*card);
         EXPECT_EQ(atr(), expected) << card->id();
         field.remove(*card);
-        reader.poll_field();
+        reader.pollField();
         EXPECT_EQ(atr(), "none") << card->id();
     }
 }
@@ -137,41 +137,41 @@ TEST_F(Acr122uReaderTest, PseudoAtrOfTheCardTheReaderActivated) {
 // Type A ISO/IEC 14443-4 card is taken at layer 3.
 TEST_F(Acr122uReaderTest, PiccParametersSteerTheReadersOwnPolling) {
     send("FF 00 51 7F 00");
-    put(*type_b);
+    put(*typeB);
     EXPECT_EQ(atr(), "none");
     send("FF 00 51 FD 00");  // all but Type B
-    reader.poll_field();
+    reader.pollField();
     EXPECT_EQ(atr(), "none");
     send("FF 00 51 BF 00");  // all but automatic ATS
-    field.remove(*type_b);
-    put(*type_a);
+    field.remove(*typeB);
+    put(*typeA);
     EXPECT_EQ(atr(), "3B 8F 80 01 80 4F 0C A0 00 00 03 06 03 FF 20 00 00 00 00 B4");
 }
 
 // A card that left and came back is activated anew by the firmware; the chip holds
 // it as target 1 with the SAM status 80.
 TEST_F(Acr122uReaderTest, ReaderActivatesTheCardItFindsAsTarget1) {
-    put(*type_b);
+    put(*typeB);
     EXPECT_EQ(whole("FF 00 00 00 02 D4 04"), "D5 05 00 00 01 01 00 00 00 80 90 00");
     EXPECT_EQ(whole("FF 00 00 00 08 D4 40 01 00 B0 00 00 00"), "D5 41 00 6A 82 90 00");
-    field.remove(*type_b);
-    field.insert(*type_b);
+    field.remove(*typeB);
+    field.insert(*typeB);
     EXPECT_EQ(whole("FF 00 00 00 08 D4 40 01 00 B0 00 00 00"), "D5 41 01 90 00");
-    reader.poll_field();
+    reader.pollField();
     EXPECT_EQ(whole("FF 00 00 00 08 D4 40 01 00 B0 00 00 00"), "D5 41 00 6A 82 90 00");
 }
 
 // API manual 4.1, Get Data: UID (NFCID1, PUPI or IDm) and ATS; the ATS only of an
 // ISO/IEC 14443-4 Type A card.
 TEST_F(Acr122uReaderTest, GetDataReportsUidAndAts) {
-    put(*type_b);
+    put(*typeB);
     EXPECT_EQ(send("FF CA 00 00 00"), "E8 25 3E EC 90 00");
     EXPECT_EQ(send("FF CA 00 00 02"), "6C 04");
     EXPECT_EQ(send("FF CA 01 00 00"), "6A 81");
-    field.remove(*type_b);
-    reader.poll_field();
+    field.remove(*typeB);
+    reader.pollField();
     EXPECT_EQ(send("FF CA 00 00 00"), "63 00");
-    put(*type_a);
+    put(*typeA);
     EXPECT_EQ(send("FF CA 00 00 04"), "08 12 34 56 90 00");
     EXPECT_EQ(send("FF CA 01 00 00"), "05 78 80 70 02 90 00");
 }
@@ -179,12 +179,12 @@ TEST_F(Acr122uReaderTest, GetDataReportsUidAndAts) {
 // APDUs of other classes go to the ISO/IEC 14443-4 card the reader holds and come
 // back as the card answered, a chained answer joined; a storage card gets 63 00.
 TEST_F(Acr122uReaderTest, OtherClassesReachTheIso14443_4CardTransparently) {
-    put(*type_b);
+    put(*typeB);
     EXPECT_EQ(send("00 B0 00 00 00"), "6A 82");
-    const Bytes long_answer = reader.transmit(H("90 32 03 00 00 00"));
-    ASSERT_EQ(long_answer.size(), 302u);
-    EXPECT_EQ(long_answer[299], 299 & 0xFF);
-    field.remove(*type_b);
+    const Bytes longAnswer = reader.transmit(H("90 32 03 00 00 00"));
+    ASSERT_EQ(longAnswer.size(), 302u);
+    EXPECT_EQ(longAnswer[299], 299 & 0xFF);
+    field.remove(*typeB);
     put(*type2);
     EXPECT_EQ(send("00 B0 00 00 00"), "63 00");
 }
@@ -195,12 +195,12 @@ TEST_F(Acr122uReaderTest, TimeoutParameterBoundsTheWaitForTheChip) {
     EXPECT_EQ(send("FF 00 00 00 06 D4 32 05 FF 01 FF"), "61 04");
     EXPECT_EQ(send("FF 00 00 00 05 D4 4A 01 03 00"), "63 00");
     EXPECT_EQ(clock.waited, std::chrono::seconds(5));
-    EXPECT_FALSE(reader.has_pending());
+    EXPECT_FALSE(reader.hasPending());
 }
 
 // A chained chip answer fits GET RESPONSE: 61 00 announces 256 bytes.
 TEST_F(Acr122uReaderTest, ChainedChipAnswerFitsOneGetResponse) {
-    put(*type_b);
+    put(*typeB);
     EXPECT_EQ(send("FF 00 00 00 09 D4 40 01 90 32 03 00 00 00"), "61 00");
     EXPECT_EQ(reader.transmit(H("FF C0 00 00 00")).size(), 256u);
 }

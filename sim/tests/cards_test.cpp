@@ -13,42 +13,42 @@ const Activation kFeliCa212{Modulation::FeliCa212, H("00 FF FF 01 00"), false};
 const Activation kFeliCa424{Modulation::FeliCa424, H("00 FF FF 00 00"), false};
 
 TEST(TypeBCard, TargetDataIsAtqbThenAttribAnswer) {
-    const auto card = make_type_b();
-    EXPECT_EQ(card->target_data(kTypeB), H("50 E8 25 3E EC 00 00 00 11 00 81 85 01 00"));
-    EXPECT_EQ(card->target_data(kTypeA), std::nullopt);
-    EXPECT_EQ(card->target_data(kFeliCa212), std::nullopt);
+    const auto card = makeTypeB();
+    EXPECT_EQ(card->targetData(kTypeB), H("50 E8 25 3E EC 00 00 00 11 00 81 85 01 00"));
+    EXPECT_EQ(card->targetData(kTypeA), std::nullopt);
+    EXPECT_EQ(card->targetData(kFeliCa212), std::nullopt);
 }
 
 TEST(TypeBCard, AnswersOnlyItsOwnApplicationFamily) {
-    const auto card = make_type_b();  // AFI 00: answers only a call to every family
-    EXPECT_TRUE(card->target_data({Modulation::TypeB106, H("00"), false}));
-    EXPECT_TRUE(card->target_data({Modulation::TypeB106, {}, false}));
-    EXPECT_FALSE(card->target_data({Modulation::TypeB106, H("10"), false}));
+    const auto card = makeTypeB();  // AFI 00: answers only a call to every family
+    EXPECT_TRUE(card->targetData({Modulation::TypeB106, H("00"), false}));
+    EXPECT_TRUE(card->targetData({Modulation::TypeB106, {}, false}));
+    EXPECT_FALSE(card->targetData({Modulation::TypeB106, H("10"), false}));
 }
 
 TEST(TypeBCard, ApplicationAnswersKnownApdusAndDefaultStatusOtherwise) {
-    const auto card = make_type_b();
+    const auto card = makeTypeB();
     EXPECT_EQ(card->answer(H("00 A4 04 00 02 3F 00")), H("6F 00 90 00"));
     EXPECT_EQ(card->answer(H("00 B0 00 00 00")), H("6A 82"));
     EXPECT_EQ(card->answer(H("00 B0 00 00 01")), H("6D 00"));
 }
 
 TEST(TypeACard, Iso14443_4CardReportsAtsAndPassesApdus) {
-    const auto card = make_type_a();
-    EXPECT_EQ(card->target_data(kTypeA), H("00 04 20 04 08 12 34 56 05 78 80 70 02"));
-    EXPECT_EQ(card->target_data(kTypeAIso4), card->target_data(kTypeA));
-    EXPECT_EQ(card->target_data({Modulation::TypeA106, H("08 12 34 56"), false}),
-              card->target_data(kTypeA));
-    EXPECT_EQ(card->target_data({Modulation::TypeA106, H("08 12 34 57"), false}), std::nullopt);
+    const auto card = makeTypeA();
+    EXPECT_EQ(card->targetData(kTypeA), H("00 04 20 04 08 12 34 56 05 78 80 70 02"));
+    EXPECT_EQ(card->targetData(kTypeAIso4), card->targetData(kTypeA));
+    EXPECT_EQ(card->targetData({Modulation::TypeA106, H("08 12 34 56"), false}),
+              card->targetData(kTypeA));
+    EXPECT_EQ(card->targetData({Modulation::TypeA106, H("08 12 34 57"), false}), std::nullopt);
     EXPECT_EQ(card->answer(H("00 A4 04 00 00")), H("90 00"));
     EXPECT_EQ(card->answer(H("00 CA 00 00 00")), H("6A 82"));
 }
 
 // ISO/IEC 14443-3 cascade levels: 88 before every level but the last.
 TEST(TypeACard, CascadedUidHasTheCascadeTagBeforeEachLevelButTheLast) {
-    EXPECT_EQ(cascaded_uid(H("08 12 34 56")), H("08 12 34 56"));
-    EXPECT_EQ(cascaded_uid(H("04 A1 B2 C3 D4 E5 F6")), H("88 04 A1 B2 C3 D4 E5 F6"));
-    EXPECT_EQ(cascaded_uid(H("01 02 03 04 05 06 07 08 09 0A")),
+    EXPECT_EQ(cascadedUid(H("08 12 34 56")), H("08 12 34 56"));
+    EXPECT_EQ(cascadedUid(H("04 A1 B2 C3 D4 E5 F6")), H("88 04 A1 B2 C3 D4 E5 F6"));
+    EXPECT_EQ(cascadedUid(H("01 02 03 04 05 06 07 08 09 0A")),
               H("88 01 02 03 88 04 05 06 07 08 09 0A"));
 }
 
@@ -56,33 +56,33 @@ TEST(TypeACard, AtsGivesHistoricalBytesAndFrameWaitingTime) {
     const TypeACard card("a", {}, TypeAIdentity{H("08 12 34 56"), H("00 04"), 0x20,
                                                 H("0B 78 80 A1 02 4A 43 4F 50 33 31")},
                          ResponseTable{});
-    EXPECT_EQ(card.historical_bytes(), H("4A 43 4F 50 33 31"));
-    EXPECT_EQ(card.frame_waiting_integer(), 0x0A);
+    EXPECT_EQ(card.historicalBytes(), H("4A 43 4F 50 33 31"));
+    EXPECT_EQ(card.frameWaitingInteger(), 0x0A);
 }
 
 // ISO/IEC 14443-4 7.1.1: blocks with a NAD the card does not support, or another
 // CID, are ignored; S(DESELECT) halts the card.
 TEST(TypeBCard, IsoDepBlocksOnlyAsTheCardSupportsThem) {
-    const auto card = make_type_b();  // protocol info 85: CID yes, NAD no
+    const auto card = makeTypeB();  // protocol info 85: CID yes, NAD no
     ASSERT_TRUE(card->activate(kTypeB));
-    EXPECT_EQ(card->answer_raw(H("03 00 B0 00 00 00"), Modulation::TypeB106), H("03 6A 82"));
-    EXPECT_EQ(card->answer_raw(H("0A 00 00 B0 00 00 00"), Modulation::TypeB106), H("0A 00 6A 82"));
-    EXPECT_EQ(card->answer_raw(H("0A 01 00 B0 00 00 00"), Modulation::TypeB106), std::nullopt);
-    EXPECT_EQ(card->answer_raw(H("06 00 00 B0 00 00 00"), Modulation::TypeB106), std::nullopt);
-    EXPECT_EQ(card->answer_raw(H("C2"), Modulation::TypeB106), H("C2"));
+    EXPECT_EQ(card->answerRaw(H("03 00 B0 00 00 00"), Modulation::TypeB106), H("03 6A 82"));
+    EXPECT_EQ(card->answerRaw(H("0A 00 00 B0 00 00 00"), Modulation::TypeB106), H("0A 00 6A 82"));
+    EXPECT_EQ(card->answerRaw(H("0A 01 00 B0 00 00 00"), Modulation::TypeB106), std::nullopt);
+    EXPECT_EQ(card->answerRaw(H("06 00 00 B0 00 00 00"), Modulation::TypeB106), std::nullopt);
+    EXPECT_EQ(card->answerRaw(H("C2"), Modulation::TypeB106), H("C2"));
     EXPECT_EQ(card->state(), CardState::Idle);
-    EXPECT_EQ(card->answer_raw(H("02 00 B0 00 00 00"), Modulation::TypeB106), std::nullopt);
+    EXPECT_EQ(card->answerRaw(H("02 00 B0 00 00 00"), Modulation::TypeB106), std::nullopt);
 }
 
 TEST(Type2Tag, IsTypeAWithoutIso14443_4) {
-    const auto tag = make_type2();
-    EXPECT_EQ(tag->target_data(kTypeA), H("00 44 00 07 04 A1 B2 C3 D4 E5 F6"));
-    EXPECT_EQ(tag->target_data(kTypeAIso4), std::nullopt);
+    const auto tag = makeType2();
+    EXPECT_EQ(tag->targetData(kTypeA), H("00 44 00 07 04 A1 B2 C3 D4 E5 F6"));
+    EXPECT_EQ(tag->targetData(kTypeAIso4), std::nullopt);
     EXPECT_EQ(tag->answer(H("00 A4 04 00 00")), std::nullopt);
 }
 
 TEST(Type2Tag, ReadAnswersFourPagesAndRollsOverAtTheEnd) {
-    const auto tag = make_type2();
+    const auto tag = makeType2();
     EXPECT_EQ(tag->answer(H("30 00")), H("00 01 02 03 10 11 12 13 20 21 22 23 30 31 32 33"));
     EXPECT_EQ(tag->answer(H("30 06")), H("60 61 62 63 70 71 72 73 00 01 02 03 10 11 12 13"));
     EXPECT_EQ(tag->answer(H("30 08")), std::nullopt);
@@ -90,36 +90,36 @@ TEST(Type2Tag, ReadAnswersFourPagesAndRollsOverAtTheEnd) {
 }
 
 TEST(Type2Tag, WriteStoresOnePage) {
-    const auto tag = make_type2();
+    const auto tag = makeType2();
     EXPECT_EQ(tag->answer(H("A2 05 DE AD BE EF")), Bytes{});
     EXPECT_EQ(tag->answer(H("30 04")), H("40 41 42 43 DE AD BE EF 60 61 62 63 70 71 72 73"));
     EXPECT_EQ(tag->answer(H("A2 08 00 00 00 00")), std::nullopt);
 }
 
 TEST(FeliCaCard, PollingAnswerCountsItsOwnLengthByte) {
-    const auto card = make_felica();
-    EXPECT_EQ(card->target_data(kFeliCa212),
+    const auto card = makeFelica();
+    EXPECT_EQ(card->targetData(kFeliCa212),
               H("14 01 01 02 03 04 05 06 07 08 F1 F2 F3 F4 F5 F6 F7 F8 AA BB"));
-    EXPECT_EQ(card->target_data(kFeliCa424),
+    EXPECT_EQ(card->targetData(kFeliCa424),
               H("12 01 01 02 03 04 05 06 07 08 F1 F2 F3 F4 F5 F6 F7 F8"));
 }
 
 TEST(FeliCaCard, PollingMatchesSystemCodeWithWildcardBytes) {
-    const auto card = make_felica();
-    EXPECT_TRUE(card->polling_response(H("00 AA BB 00 00")));
-    EXPECT_TRUE(card->polling_response(H("00 AA FF 00 00")));
-    EXPECT_FALSE(card->polling_response(H("00 12 34 00 00")));
+    const auto card = makeFelica();
+    EXPECT_TRUE(card->pollingResponse(H("00 AA BB 00 00")));
+    EXPECT_TRUE(card->pollingResponse(H("00 AA FF 00 00")));
+    EXPECT_FALSE(card->pollingResponse(H("00 12 34 00 00")));
 }
 
 TEST(FeliCaCard, AnswersOnlyAtItsBitRates) {
-    const auto slow_only = make_felica("f", true, false);
-    EXPECT_TRUE(slow_only->target_data(kFeliCa212));
-    EXPECT_FALSE(slow_only->target_data(kFeliCa424));
-    EXPECT_FALSE(slow_only->target_data(kTypeA));
+    const auto slowOnly = makeFelica("f", true, false);
+    EXPECT_TRUE(slowOnly->targetData(kFeliCa212));
+    EXPECT_FALSE(slowOnly->targetData(kFeliCa424));
+    EXPECT_FALSE(slowOnly->targetData(kTypeA));
 }
 
 TEST(FeliCaCard, RequestResponseReportsMode) {
-    const auto card = make_felica();
+    const auto card = makeFelica();
     EXPECT_EQ(card->answer(H("0A 04 01 02 03 04 05 06 07 08")),
               H("0B 05 01 02 03 04 05 06 07 08 02"));
     // Another card's IDm, or a length byte that lies: no answer.

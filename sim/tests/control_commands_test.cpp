@@ -7,16 +7,16 @@
 namespace vreader::testing {
 namespace {
 
-Scenario two_cards_one_in_field() {
-    return parse_scenario(R"({"field": ["b"], "cards": [
+Scenario twoCardsOneInField() {
+    return parseScenario(R"({"field": ["b"], "cards": [
         {"id": "b", "type": "type-b", "pupi": "01020304"},
         {"id": "f", "type": "felica", "idm": "0102030405060708", "pmm": "0102030405060708"}]})");
 }
 
 class ControlCommandsTest : public ::testing::Test {
 protected:
-    std::string run(const std::string& line) { return run_control_command(line, device); }
-    VirtualReader device{two_cards_one_in_field(), Presence::Always};
+    std::string run(const std::string& line) { return runControlCommand(line, device); }
+    VirtualReader device{twoCardsOneInField(), Presence::Always};
 };
 
 TEST_F(ControlCommandsTest, InsertAndRemoveChangeTheFieldAndItsOrder) {
@@ -35,13 +35,13 @@ TEST_F(ControlCommandsTest, FaultsAreArmedAndCleared) {
     EXPECT_EQ(run("fault timeout"), "ok");
     EXPECT_EQ(run("fault vanish-after-poll"), "ok");
     EXPECT_EQ(run("fault slow 25"), "ok");
-    EXPECT_TRUE(device.faults().exchange_timeout);
-    EXPECT_TRUE(device.faults().vanish_after_poll);
-    EXPECT_EQ(device.faults().slow_answer, std::chrono::milliseconds(25));
+    EXPECT_TRUE(device.faults().exchangeTimeout);
+    EXPECT_TRUE(device.faults().vanishAfterPoll);
+    EXPECT_EQ(device.faults().slowAnswer, std::chrono::milliseconds(25));
     EXPECT_EQ(run("fault clear"), "ok");
-    EXPECT_FALSE(device.faults().exchange_timeout);
-    EXPECT_FALSE(device.faults().vanish_after_poll);
-    EXPECT_EQ(device.faults().slow_answer, std::chrono::milliseconds(0));
+    EXPECT_FALSE(device.faults().exchangeTimeout);
+    EXPECT_FALSE(device.faults().vanishAfterPoll);
+    EXPECT_EQ(device.faults().slowAnswer, std::chrono::milliseconds(0));
     for (const char* bad : {"fault", "fault slow", "fault slow -3", "fault slow 5ms", "fault fire"}) {
         EXPECT_EQ(run(bad).rfind("error usage", 0), 0u) << bad;
     }
@@ -54,45 +54,45 @@ TEST_F(ControlCommandsTest, DropAttachAndQuit) {
     EXPECT_EQ(run("attach"), "ok");
     EXPECT_FALSE(device.unplugged);
     EXPECT_EQ(run("  quit  "), "ok");
-    EXPECT_TRUE(device.quit_requested);
+    EXPECT_TRUE(device.quitRequested);
     EXPECT_EQ(run("dance").rfind("error unknown command: dance", 0), 0u);
     EXPECT_EQ(run(""), "error empty command");
 }
 
 TEST(TagPresence, PcscSeesACardOnlyWhileTheReaderHasActivatedOne) {
-    VirtualReader device{two_cards_one_in_field(), Presence::WhileTagInField};
-    EXPECT_EQ(device.card_state().present, device.reader().card_atr().has_value());
-    run_control_command("remove b", device);
-    device.after_change();
-    EXPECT_FALSE(device.card_state().present);
-    EXPECT_TRUE(device.card_state().atr.empty());
-    run_control_command("insert f", device);
-    device.after_change();
-    EXPECT_EQ(device.card_state().present, device.reader().card_atr().has_value());
-    EXPECT_EQ(device.card_state().atr, device.reader().card_atr().value_or(Bytes{}));
+    VirtualReader device{twoCardsOneInField(), Presence::WhileTagInField};
+    EXPECT_EQ(device.cardState().present, device.reader().cardAtr().has_value());
+    runControlCommand("remove b", device);
+    device.afterChange();
+    EXPECT_FALSE(device.cardState().present);
+    EXPECT_TRUE(device.cardState().atr.empty());
+    runControlCommand("insert f", device);
+    device.afterChange();
+    EXPECT_EQ(device.cardState().present, device.reader().cardAtr().has_value());
+    EXPECT_EQ(device.cardState().atr, device.reader().cardAtr().value_or(Bytes{}));
 }
 
 // Switching the RF field off loses the card, but the chip's answer to that very
 // command, announced with 61 Le, is still fetched over the card's connection.
 TEST(TagPresence, AnAnnouncedAnswerIsFetchedBeforeTheCardIsReportedGone) {
-    VirtualReader device{two_cards_one_in_field(), Presence::WhileTagInField};
-    ASSERT_TRUE(device.card_state().present);
+    VirtualReader device{twoCardsOneInField(), Presence::WhileTagInField};
+    ASSERT_TRUE(device.cardState().present);
     EXPECT_EQ(device.reader().transmit(H("FF 00 00 00 04 D4 32 01 00")), H("61 04"));
-    device.after_change();
-    EXPECT_TRUE(device.card_state().present);
+    device.afterChange();
+    EXPECT_TRUE(device.cardState().present);
     EXPECT_EQ(device.reader().transmit(H("FF C0 00 00 04")), H("D5 33 90 00"));
-    device.after_change();
-    EXPECT_FALSE(device.card_state().present);
+    device.afterChange();
+    EXPECT_FALSE(device.cardState().present);
 }
 
 TEST(AlwaysPresence, OneCardForTheWholeRun) {
-    VirtualReader device{two_cards_one_in_field(), Presence::Always};
-    const std::uint32_t number = device.card_state().card_number;
-    run_control_command("remove b", device);
-    device.after_change();
-    EXPECT_TRUE(device.card_state().present);
-    EXPECT_EQ(device.card_state().card_number, number);
-    EXPECT_EQ(device.card_state().atr, device.reader().card_atr().value_or(kNoCardAtr));
+    VirtualReader device{twoCardsOneInField(), Presence::Always};
+    const std::uint32_t number = device.cardState().cardNumber;
+    runControlCommand("remove b", device);
+    device.afterChange();
+    EXPECT_TRUE(device.cardState().present);
+    EXPECT_EQ(device.cardState().cardNumber, number);
+    EXPECT_EQ(device.cardState().atr, device.reader().cardAtr().value_or(kNoCardAtr));
 }
 
 TEST_F(ControlCommandsTest, StatsCountReaderCommands) {

@@ -35,30 +35,30 @@ private:
 
 TEST(LinkProtocol, FramesCarryAFourByteBigEndianLengthThenTypeThenPayload) {
     EXPECT_EQ(link::encode({MessageType::kTransmitT0, H("FF 00 48 00 00")}), H("00 00 00 06 20 FF 00 48 00 00"));
-    EXPECT_EQ(link::encode_control(0x42000DAC, H("D4 02")), H("42 00 0D AC D4 02"));
-    EXPECT_EQ(link::encode_card_state({true, 0x0102, H("3B 80 80 01 01")}), H("01 00 00 01 02 3B 80 80 01 01"));
-    EXPECT_EQ(link::encode_card_state({false, 7, H("3B 00")}), H("00 00 00 00 07"));
+    EXPECT_EQ(link::encodeControl(0x42000DAC, H("D4 02")), H("42 00 0D AC D4 02"));
+    EXPECT_EQ(link::encodeCardState({true, 0x0102, H("3B 80 80 01 01")}), H("01 00 00 01 02 3B 80 80 01 01"));
+    EXPECT_EQ(link::encodeCardState({false, 7, H("3B 00")}), H("00 00 00 00 07"));
 
     SocketPair pair;
     // A frame split over two writes still arrives whole.
     const Bytes frame = link::encode({MessageType::kAnswer, H("D5 03 32 01 06 07 90 00")});
     ASSERT_EQ(::write(pair.a(), frame.data(), 3), 3);
     ASSERT_EQ(::write(pair.a(), frame.data() + 3, frame.size() - 3), static_cast<ssize_t>(frame.size() - 3));
-    const auto received = link::read_message(pair.b(), 1s);
+    const auto received = link::readMessage(pair.b(), 1s);
     ASSERT_TRUE(received);
     EXPECT_EQ(received->type, MessageType::kAnswer);
     EXPECT_EQ(received->payload, H("D5 03 32 01 06 07 90 00"));
 
-    EXPECT_EQ(link::read_message(pair.b(), 0ms), std::nullopt) << "nothing sent";
+    EXPECT_EQ(link::readMessage(pair.b(), 0ms), std::nullopt) << "nothing sent";
     const Bytes oversized = H("00 01 00 06 80");
     ASSERT_EQ(::write(pair.a(), oversized.data(), oversized.size()), 5);
-    EXPECT_EQ(link::read_message(pair.b(), 1s), std::nullopt) << "frame above the limit";
+    EXPECT_EQ(link::readMessage(pair.b(), 1s), std::nullopt) << "frame above the limit";
 }
 
 class LinkAnswers : public ::testing::Test {
 protected:
-    Message ask(MessageType type, const Bytes& payload = {}) { return answer_driver_request({type, payload}, device); }
-    VirtualReader device{parse_scenario("{}"), Presence::Always};
+    Message ask(MessageType type, const Bytes& payload = {}) { return answerDriverRequest({type, payload}, device); }
+    VirtualReader device{parseScenario("{}"), Presence::Always};
 };
 
 TEST_F(LinkAnswers, T0AnnouncesTheAnswerT1AndTheEscapeGiveItWhole) {
@@ -66,11 +66,11 @@ TEST_F(LinkAnswers, T0AnnouncesTheAnswerT1AndTheEscapeGiveItWhole) {
     EXPECT_EQ(ask(MessageType::kTransmitT0, H("FF C0 00 00 08")).payload, H("D5 03 32 01 06 07 90 00"));
     EXPECT_EQ(ask(MessageType::kTransmitT1, H("FF 00 00 00 02 D4 02")).payload, H("D5 03 32 01 06 07 90 00"));
     for (std::uint32_t code : {link::kEscapeCode3500, link::kEscapeCodeVendor}) {
-        const Message reply = ask(MessageType::kControl, link::encode_control(code, H("FF 00 00 00 02 D4 02")));
+        const Message reply = ask(MessageType::kControl, link::encodeControl(code, H("FF 00 00 00 02 D4 02")));
         EXPECT_EQ(reply.type, MessageType::kAnswer);
         EXPECT_EQ(reply.payload, H("D5 03 32 01 06 07 90 00"));
     }
-    EXPECT_EQ(ask(MessageType::kControl, link::encode_control(0x42000D48, H("FF 00 48 00 00"))).type,
+    EXPECT_EQ(ask(MessageType::kControl, link::encodeControl(0x42000D48, H("FF 00 48 00 00"))).type,
               MessageType::kRefused);
     EXPECT_EQ(device.stats().commands, 5u);
 }
@@ -79,7 +79,7 @@ TEST_F(LinkAnswers, PowerLosesAnAnnouncedAnswer) {
     EXPECT_EQ(ask(MessageType::kTransmitT0, H("FF 00 00 00 02 D4 02")).payload, H("61 08"));
     const Message powered = ask(MessageType::kPowerUp);
     ASSERT_EQ(powered.type, MessageType::kCardState);
-    EXPECT_EQ(link::decode_card_state(powered.payload), (link::CardState{true, 0, kNoCardAtr}));
+    EXPECT_EQ(link::decodeCardState(powered.payload), (link::CardState{true, 0, kNoCardAtr}));
     EXPECT_EQ(ask(MessageType::kTransmitT0, H("FF C0 00 00 08")).payload, H("63 00"));
     EXPECT_EQ(ask(MessageType::kTransmitT0, H("FF 00 00 00 02 D4 02")).payload, H("61 08"));
     EXPECT_EQ(ask(MessageType::kPowerDown).type, MessageType::kAnswer);
@@ -87,28 +87,28 @@ TEST_F(LinkAnswers, PowerLosesAnAnnouncedAnswer) {
 }
 
 TEST(LinkAnswersTagPresence, CommandsNeedACardTheEscapeDoesNot) {
-    VirtualReader device{parse_scenario(R"({"field": [], "cards": [
+    VirtualReader device{parseScenario(R"({"field": [], "cards": [
         {"id": "b", "type": "type-b", "pupi": "01020304"}]})"), Presence::WhileTagInField};
     const auto state = [&device] {
-        return link::decode_card_state(answer_driver_request({MessageType::kCardStateQuery, {}}, device).payload);
+        return link::decodeCardState(answerDriverRequest({MessageType::kCardStateQuery, {}}, device).payload);
     };
     ASSERT_TRUE(state());
     EXPECT_FALSE(state()->present);
-    EXPECT_EQ(answer_driver_request({MessageType::kTransmitT0, H("FF 00 48 00 00")}, device).type,
+    EXPECT_EQ(answerDriverRequest({MessageType::kTransmitT0, H("FF 00 48 00 00")}, device).type,
               MessageType::kRefused);
-    EXPECT_EQ(answer_driver_request({MessageType::kPowerUp, {}}, device).payload.at(0), 0x00) << "no card to power";
-    const Message escape = answer_driver_request(
-        {MessageType::kControl, link::encode_control(link::kEscapeCode3500, H("FF 00 48 00 00"))}, device);
+    EXPECT_EQ(answerDriverRequest({MessageType::kPowerUp, {}}, device).payload.at(0), 0x00) << "no card to power";
+    const Message escape = answerDriverRequest(
+        {MessageType::kControl, link::encodeControl(link::kEscapeCode3500, H("FF 00 48 00 00"))}, device);
     EXPECT_EQ(escape.type, MessageType::kAnswer);
     EXPECT_EQ(escape.payload.size(), 10u) << "the firmware string";
 
-    const std::uint32_t empty_number = state()->card_number;
+    const std::uint32_t emptyNumber = state()->cardNumber;
     device.field().insert(*device.scenario().find("b"));
-    device.after_change();
+    device.afterChange();
     ASSERT_TRUE(state()->present) << "the reader activated the card by itself";
-    EXPECT_EQ(state()->atr, device.reader().card_atr().value_or(Bytes{}));
-    EXPECT_NE(state()->card_number, empty_number);
-    EXPECT_EQ(answer_driver_request({MessageType::kTransmitT0, H("FF 00 48 00 00")}, device).type,
+    EXPECT_EQ(state()->atr, device.reader().cardAtr().value_or(Bytes{}));
+    EXPECT_NE(state()->cardNumber, emptyNumber);
+    EXPECT_EQ(answerDriverRequest({MessageType::kTransmitT0, H("FF 00 48 00 00")}, device).type,
               MessageType::kAnswer);
 }
 
@@ -126,10 +126,10 @@ protected:
         link.reset();
         ::rmdir(dir.c_str());
     }
-    int connect_as(link::Role role) {
-        const int s = link::connect_unix(dir + "/reader.sock");
+    int connectAs(link::Role role) {
+        const int s = link::connectUnix(dir + "/reader.sock");
         EXPECT_GE(s, 0);
-        EXPECT_TRUE(link::write_message(s, {MessageType::kHello, {static_cast<std::uint8_t>(role)}}));
+        EXPECT_TRUE(link::writeMessage(s, {MessageType::kHello, {static_cast<std::uint8_t>(role)}}));
         serve();
         return s;
     }
@@ -145,34 +145,34 @@ protected:
 };
 
 TEST_F(LinkServer, AnswersCommandsAndPushesEachNewCardStateOnce) {
-    const int events = connect_as(link::Role::kEvents);
+    const int events = connectAs(link::Role::kEvents);
     serve();  // the hello
-    const int commands = connect_as(link::Role::kCommands);
+    const int commands = connectAs(link::Role::kCommands);
     serve();
     EXPECT_TRUE(link->connected());
 
     link->publish({false, 1, {}});
     link->publish({false, 1, {}});
     link->publish({true, 2, H("3B 80 80 01 01")});
-    auto pushed = link::read_message(events, 1s);
+    auto pushed = link::readMessage(events, 1s);
     ASSERT_TRUE(pushed);
     EXPECT_EQ(pushed->payload, H("00 00 00 00 01"));
-    pushed = link::read_message(events, 1s);
+    pushed = link::readMessage(events, 1s);
     ASSERT_TRUE(pushed);
     EXPECT_EQ(pushed->payload, H("01 00 00 00 02 3B 80 80 01 01"));
-    EXPECT_EQ(link::read_message(events, 50ms), std::nullopt) << "the same state is not sent twice";
+    EXPECT_EQ(link::readMessage(events, 50ms), std::nullopt) << "the same state is not sent twice";
 
-    ASSERT_TRUE(link::write_message(commands, {MessageType::kTransmitT1, H("FF 00 48 00 00")}));
+    ASSERT_TRUE(link::writeMessage(commands, {MessageType::kTransmitT1, H("FF 00 48 00 00")}));
     serve();
-    const auto reply = link::read_message(commands, 1s);
+    const auto reply = link::readMessage(commands, 1s);
     ASSERT_TRUE(reply);
     EXPECT_EQ(reply->payload, H("FF 00 48 00 00"));
 
     // Unplugged: every connection ends and nobody can connect.
     link->listen(false);
-    EXPECT_EQ(link::read_message(events, 1s), std::nullopt);
-    EXPECT_EQ(link::read_message(commands, 1s), std::nullopt);
-    EXPECT_LT(link::connect_unix(dir + "/reader.sock"), 0);
+    EXPECT_EQ(link::readMessage(events, 1s), std::nullopt);
+    EXPECT_EQ(link::readMessage(commands, 1s), std::nullopt);
+    EXPECT_LT(link::connectUnix(dir + "/reader.sock"), 0);
     ::close(events);
     ::close(commands);
 }

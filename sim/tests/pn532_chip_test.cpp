@@ -29,16 +29,16 @@ constexpr microseconds kDefaultRetryTimeout{51200};
 class Pn532ChipTest : public ::testing::Test {
 protected:
     Pn532ChipTest() {
-        chip.use_clock(clock);
+        chip.useClock(clock);
         run(kOneActivationAttempt);
     }
 
     Bytes run(const Bytes& frame) { return chip.execute(frame); }
 
-    std::unique_ptr<TypeBCard> type_b = make_type_b();
-    std::unique_ptr<FeliCaCard> felica = make_felica();
-    std::unique_ptr<TypeACard> type_a = make_type_a();
-    std::unique_ptr<Type2Tag> type2 = make_type2();
+    std::unique_ptr<TypeBCard> typeB = makeTypeB();
+    std::unique_ptr<FeliCaCard> felica = makeFelica();
+    std::unique_ptr<TypeACard> typeA = makeTypeA();
+    std::unique_ptr<Type2Tag> type2 = makeType2();
     Field field;
     Faults faults;
     StepClock clock{field};
@@ -89,7 +89,7 @@ TEST_F(Pn532ChipTest, FramesTheChipCannotParseGetTheSyntaxErrorFrame) {
 
 TEST_F(Pn532ChipTest, InListPassiveTargetTypeB) {
     EXPECT_EQ(run(kListTypeB), H("D5 4B 00"));
-    field.insert(*type_b);
+    field.insert(*typeB);
     EXPECT_EQ(formatHex(run(kListTypeB)), "D5 4B 01 01 50 E8 25 3E EC 00 00 00 11 00 81 85 01 00");
 }
 
@@ -103,7 +103,7 @@ TEST_F(Pn532ChipTest, InListPassiveTargetFeliCaWithSystemCode) {
 
 TEST_F(Pn532ChipTest, InListPassiveTargetTypeAFindsTwoCardsInFieldOrder) {
     field.insert(*type2);
-    field.insert(*type_a);
+    field.insert(*typeA);
     EXPECT_EQ(formatHex(run(H("D4 4A 02 00"))),
               "D5 4B 02 01 00 44 00 07 04 A1 B2 C3 D4 E5 F6 02 00 04 20 04 08 12 34 56 05 78 80 70 02");
     EXPECT_EQ(run(kListTypeA), H("D5 4B 01 01 00 44 00 07 04 A1 B2 C3 D4 E5 F6"));
@@ -114,17 +114,17 @@ TEST_F(Pn532ChipTest, InAutoPollReportsTypeLengthAndTargetData) {
     EXPECT_EQ(formatHex(run(H("D4 60 01 01 11"))),
               "D5 61 01 11 15 01 14 01 01 02 03 04 05 06 07 08 F1 F2 F3 F4 F5 F6 F7 F8 AA BB");
     field.remove(*felica);
-    field.insert(*type_b);
+    field.insert(*typeB);
     EXPECT_EQ(formatHex(run(H("D4 60 01 01 23"))),
               "D5 61 01 23 0F 01 50 E8 25 3E EC 00 00 00 11 00 81 85 01 00");
 }
 
 // Each type of the library's list, alone in the field, is found under its own code.
 TEST_F(Pn532ChipTest, InAutoPollFindsEachCardTypeUnderItsCode) {
-    auto felica_424_only = make_felica("f424", false, true);
+    auto felica424Only = makeFelica("f424", false, true);
     const std::pair<Card*, std::uint8_t> cases[] = {
-        {type_b.get(), 0x23}, {felica.get(), 0x11}, {felica_424_only.get(), 0x12},
-        {type_a.get(), 0x20}, {type2.get(), 0x10},
+        {typeB.get(), 0x23}, {felica.get(), 0x11}, {felica424Only.get(), 0x12},
+        {typeA.get(), 0x20}, {type2.get(), 0x10},
     };
     for (const auto& [card, type] : cases) {
         field.insert(*card);
@@ -140,7 +140,7 @@ TEST_F(Pn532ChipTest, InAutoPollFindsEachCardTypeUnderItsCode) {
 TEST_F(Pn532ChipTest, InAutoPollStopsAtTwoTargetsAndFollowsTheTypeList) {
     field.insert(*type2);
     field.insert(*felica);
-    field.insert(*type_b);
+    field.insert(*typeB);
     const Bytes answer = run(kAutoPollAllTypes);
     ASSERT_GE(answer.size(), 4u);
     EXPECT_EQ(answer[2], 0x02);
@@ -151,21 +151,21 @@ TEST_F(Pn532ChipTest, InAutoPollStopsAtTwoTargetsAndFollowsTheTypeList) {
 }
 
 TEST_F(Pn532ChipTest, RfFieldOffSilencesTheCardUntilTheNextPollSwitchesItOn) {
-    field.insert(*type_b);
+    field.insert(*typeB);
     ASSERT_EQ(run(kListTypeB)[2], 0x01);
     EXPECT_EQ(run(kRfFieldOff), H("D5 33"));
-    EXPECT_FALSE(chip.rf_field_on());
+    EXPECT_FALSE(chip.rfFieldOn());
     EXPECT_EQ(run(H("D4 40 01 00 B0 00 00 00")), H("D5 41 01"));
     EXPECT_EQ(run(kAutoPollAllTypes)[2], 0x01);
-    EXPECT_TRUE(chip.rf_field_on());
+    EXPECT_TRUE(chip.rfFieldOn());
     EXPECT_EQ(run(kRfFieldOff), H("D5 33"));
     EXPECT_EQ(run(kListTypeB)[2], 0x01);
-    EXPECT_TRUE(chip.rf_field_on());
+    EXPECT_TRUE(chip.rfFieldOn());
     EXPECT_EQ(run(H("D4 40 01 00 B0 00 00 00")), H("D5 41 00 6A 82"));
 }
 
 TEST_F(Pn532ChipTest, InDataExchangeCarriesTheCardsAnswer) {
-    field.insert(*type_b);
+    field.insert(*typeB);
     run(kListTypeB);
     EXPECT_EQ(run(H("D4 40 01 00 B0 00 00 00")), H("D5 41 00 6A 82"));
     EXPECT_EQ(run(H("D4 40 01 00 A4 04 00 02 3F 00")), H("D5 41 00 6F 00 90 00"));
@@ -188,19 +188,19 @@ TEST_F(Pn532ChipTest, Type2ReadThroughInDataExchange) {
 }
 
 TEST_F(Pn532ChipTest, CardThatLeftTheFieldTimesOut) {
-    field.insert(*type_b);
+    field.insert(*typeB);
     run(kListTypeB);
-    field.remove(*type_b);
+    field.remove(*typeB);
     EXPECT_EQ(run(H("D4 40 01 00 B0 00 00 00")), H("D5 41 01"));
     // Back in the field it is idle again: only a new activation makes it answer.
-    field.insert(*type_b);
+    field.insert(*typeB);
     EXPECT_EQ(run(H("D4 40 01 00 B0 00 00 00")), H("D5 41 01"));
     ASSERT_EQ(run(kListTypeB)[2], 0x01);
     EXPECT_EQ(run(H("D4 40 01 00 B0 00 00 00")), H("D5 41 00 6A 82"));
 }
 
 TEST_F(Pn532ChipTest, ReleasedOrReplacedTargetsAreGone) {
-    field.insert(*type_b);
+    field.insert(*typeB);
     run(kListTypeB);
     EXPECT_EQ(run(H("D4 44 01")), H("D5 45 00"));
     EXPECT_EQ(run(H("D4 40 01 00 B0 00 00 00")), H("D5 41 00 6A 82"));  // deselect keeps it
@@ -212,7 +212,7 @@ TEST_F(Pn532ChipTest, ReleasedOrReplacedTargetsAreGone) {
 }
 
 TEST_F(Pn532ChipTest, InPslChangesTheReportedBitRates) {
-    field.insert(*type_b);
+    field.insert(*typeB);
     run(kListTypeB);
     EXPECT_EQ(run(H("D4 4E 01 02 02")), H("D5 4F 00"));
     EXPECT_EQ(run(H("D4 4E 01 03 02")), H("D5 4F 10"));
@@ -220,8 +220,8 @@ TEST_F(Pn532ChipTest, InPslChangesTheReportedBitRates) {
 }
 
 TEST_F(Pn532ChipTest, TimeoutFaultHitsExchangesButNotPolling) {
-    field.insert(*type_b);
-    faults.exchange_timeout = true;
+    field.insert(*typeB);
+    faults.exchangeTimeout = true;
     EXPECT_EQ(run(kListTypeB)[2], 0x01);
     EXPECT_EQ(run(H("D4 40 01 00 B0 00 00 00")), H("D5 41 01"));
     faults.clear();
@@ -229,11 +229,11 @@ TEST_F(Pn532ChipTest, TimeoutFaultHitsExchangesButNotPolling) {
 }
 
 TEST_F(Pn532ChipTest, VanishFaultTakesTheCardAwayAfterOnePoll) {
-    field.insert(*type_b);
-    faults.vanish_after_poll = true;
+    field.insert(*typeB);
+    faults.vanishAfterPoll = true;
     EXPECT_EQ(run(kListTypeB)[2], 0x01);
-    EXPECT_FALSE(field.contains(*type_b));
-    EXPECT_FALSE(faults.vanish_after_poll);
+    EXPECT_FALSE(field.contains(*typeB));
+    EXPECT_FALSE(faults.vanishAfterPoll);
     EXPECT_EQ(run(H("D4 40 01 00 B0 00 00 00")), H("D5 41 01"));
     EXPECT_EQ(run(kListTypeB), H("D5 4B 00"));
 }

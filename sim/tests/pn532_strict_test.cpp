@@ -20,14 +20,14 @@ constexpr microseconds kDefaultRetryTimeout{51200};
 
 class Pn532StrictTest : public ::testing::Test {
 protected:
-    Pn532StrictTest() { chip.use_clock(clock); }
+    Pn532StrictTest() { chip.useClock(clock); }
 
     std::string run(const std::string& frame) { return formatHex(chip.execute(H(frame))); }
     std::string run(const Bytes& frame) { return formatHex(chip.execute(frame)); }
 
-    std::unique_ptr<TypeBCard> type_b = make_type_b();
-    std::unique_ptr<TypeACard> type_a = make_type_a();
-    std::unique_ptr<Type2Tag> type2 = make_type2();
+    std::unique_ptr<TypeBCard> typeB = makeTypeB();
+    std::unique_ptr<TypeACard> typeA = makeTypeA();
+    std::unique_ptr<Type2Tag> type2 = makeType2();
     Field field;
     Faults faults;
     StepClock clock{field};
@@ -37,7 +37,7 @@ protected:
 // UM0701 RFConfiguration item 05: MxRtyPassiveActivation 0xFF (the chip's default)
 // retries until a card answers.
 TEST_F(Pn532StrictTest, PassiveActivationRetriesForEverUntilACardArrives) {
-    clock.card_arrives(*type_b, std::chrono::seconds(3));
+    clock.cardArrives(*typeB, std::chrono::seconds(3));
     EXPECT_EQ(run(kListTypeB).substr(0, 8), "D5 4B 01");
     EXPECT_EQ(clock.waited, std::chrono::seconds(3));
 }
@@ -70,13 +70,13 @@ TEST_F(Pn532StrictTest, AutoPollTakesPollNrTimesPeriodPerType) {
 }
 
 TEST_F(Pn532StrictTest, EndlessAutoPollWakesWhenACardArrives) {
-    clock.card_arrives(*type_b, std::chrono::seconds(40));
+    clock.cardArrives(*typeB, std::chrono::seconds(40));
     EXPECT_EQ(run("D4 60 FF 01 23").substr(0, 14), "D5 61 01 23 0F");
     EXPECT_EQ(clock.waited, std::chrono::seconds(40));
 }
 
 TEST_F(Pn532StrictTest, ReaderTimeIsScaled) {
-    chip.set_time_scale(0.01);
+    chip.setTimeScale(0.01);
     EXPECT_EQ(run("D4 60 01 01 23"), "D5 61 00");
     EXPECT_EQ(clock.waited, microseconds(1500));
 }
@@ -84,7 +84,7 @@ TEST_F(Pn532StrictTest, ReaderTimeIsScaled) {
 // A card slower than the retry timeout (item 02) leaves the chip with status 01
 // after the timeout; a longer timeout lets its answer through.
 TEST_F(Pn532StrictTest, SlowCardTimesOutAfterTheRetryTimeout) {
-    const auto slow = make_type2("slow", milliseconds(60));
+    const auto slow = makeType2("slow", milliseconds(60));
     field.insert(*slow);
     run(kOneActivationAttempt);
     ASSERT_EQ(run(kListTypeA).substr(0, 8), "D5 4B 01");
@@ -110,7 +110,7 @@ TEST_F(Pn532StrictTest, SilentCardLeavesTheChipWaitingItsTimeout) {
 // ISO/IEC 14443-3: without the field the card falls back to idle and answers no
 // exchange until it is activated again.
 TEST_F(Pn532StrictTest, FieldOffAndOnLeavesTheCardIdle) {
-    field.insert(*type_b);
+    field.insert(*typeB);
     ASSERT_EQ(run(kListTypeB).substr(0, 8), "D5 4B 01");
     run("D4 32 01 00");
     run("D4 32 01 01");
@@ -134,7 +134,7 @@ TEST_F(Pn532StrictTest, CommunicateThruReadsAType2TagRaw) {
 // (SR INITIATE/GET_UID, ASK CTx REQT/READ, iClass ACTALL/IDENTIFY, B' APGEN),
 // whether it was deselected or is still active; ISO-DEP I-blocks it answers.
 TEST_F(Pn532StrictTest, NoPhantomTargetsNextToALoneTypeBCard) {
-    field.insert(*type_b);
+    field.insert(*typeB);
     run(kOneActivationAttempt);
     ASSERT_EQ(run(kListTypeB).substr(0, 8), "D5 4B 01");
     const char* probes[] = {"D4 42 06 00", "D4 42 0B", "D4 42 10", "D4 42 C4", "D4 42 C5",
@@ -152,7 +152,7 @@ TEST_F(Pn532StrictTest, NoPhantomTargetsNextToALoneTypeBCard) {
 // SetParameters fAutomaticRATS clear: the ISO/IEC 14443-4 card stays at layer 3
 // (no ATS reported, APDUs unanswered) until the host sends RATS itself.
 TEST_F(Pn532StrictTest, WithoutAutomaticRatsTheCardIsActivatedWithoutAts) {
-    field.insert(*type_a);
+    field.insert(*typeA);
     run(kOneActivationAttempt);
     run("D4 12 04");
     EXPECT_EQ(run(kListTypeA), "D5 4B 01 01 00 04 20 04 08 12 34 56");
@@ -172,7 +172,7 @@ TEST_F(Pn532StrictTest, SevenByteUidIsSelectedInItsCascadedForm) {
 // An answer longer than one frame is chained: status bit 6 (MI), the rest fetched
 // with InDataExchange Tg alone.
 TEST_F(Pn532StrictTest, LongAnswerIsChainedWithTheMoreInformationBit) {
-    field.insert(*type_b);
+    field.insert(*typeB);
     run(kOneActivationAttempt);
     ASSERT_EQ(run(kListTypeB).substr(0, 8), "D5 4B 01");
     const Bytes first = chip.execute(H("D4 40 01 90 32 03 00 00 00"));
@@ -189,11 +189,11 @@ TEST_F(Pn532StrictTest, LongAnswerIsChainedWithTheMoreInformationBit) {
 // The reader's own polling makes target 1; GetGeneralStatus then shows it and the
 // SAM status 80.
 TEST_F(Pn532StrictTest, TargetOfTheReadersOwnPollingShowsInGeneralStatus) {
-    field.insert(*type_b);
-    ASSERT_EQ(chip.poll_for_reader({Activation{Modulation::TypeB106, H("00"), false, true}}),
-              type_b.get());
+    field.insert(*typeB);
+    ASSERT_EQ(chip.pollForReader({Activation{Modulation::TypeB106, H("00"), false, true}}),
+              typeB.get());
     EXPECT_EQ(run("D4 04"), "D5 05 00 00 01 01 00 00 00 80");
-    chip.release_targets_of(*type_b);
+    chip.releaseTargetsOf(*typeB);
     EXPECT_EQ(run("D4 04"), "D5 05 00 00 00 00");
 }
 

@@ -14,7 +14,7 @@ namespace {
 
 const std::filesystem::path kScenarios = VIRTUAL_READER_SCENARIO_DIR;
 
-std::vector<std::string> ids_of(const std::vector<Card*>& cards) {
+std::vector<std::string> idsOf(const std::vector<Card*>& cards) {
     std::vector<std::string> ids;
     for (const Card* card : cards) ids.push_back(card->id());
     return ids;
@@ -28,13 +28,13 @@ TEST(Scenario, ShippedScenariosLoadWithTheirCards) {
         {"felica-424.json", {"felica424"}},
     };
     for (const auto& [file, ids] : cases) {
-        const Scenario scenario = load_scenario_file(kScenarios / file);
-        EXPECT_EQ(ids_of(scenario.initial_field), ids) << file;
+        const Scenario scenario = loadScenarioFile(kScenarios / file);
+        EXPECT_EQ(idsOf(scenario.initialField), ids) << file;
     }
 }
 
 TEST(Scenario, DemoTypeBCardAnswersTheFixedCommandWith95BytesAndSuccess) {
-    const Scenario scenario = load_scenario_file(kScenarios / "demo.json");
+    const Scenario scenario = loadScenarioFile(kScenarios / "demo.json");
     Card* card = scenario.find("typeb");
     ASSERT_NE(card, nullptr);
     const auto answer = card->answer(H("90 32 03 00 00 00"));
@@ -46,7 +46,7 @@ TEST(Scenario, DemoTypeBCardAnswersTheFixedCommandWith95BytesAndSuccess) {
 }
 
 TEST(Scenario, FieldPresenceAndCardDetailsAreRead) {
-    const Scenario scenario = parse_scenario(R"({
+    const Scenario scenario = parseScenario(R"({
       "presence": "tag",
       "field": ["b"],
       "cards": [
@@ -56,19 +56,19 @@ TEST(Scenario, FieldPresenceAndCardDetailsAreRead) {
          "apdus": [{"command": "00 B0 00 00 00", "response": "AA 90 00"}], "default_sw": "6A 82"}
       ]})");
     EXPECT_EQ(scenario.presence, Presence::WhileTagInField);
-    EXPECT_EQ(ids_of(scenario.initial_field), std::vector<std::string>{"b"});
+    EXPECT_EQ(idsOf(scenario.initialField), std::vector<std::string>{"b"});
     Card* felica = scenario.find("f");
     ASSERT_NE(felica, nullptr);
-    EXPECT_EQ(felica->answer_delay(), std::chrono::milliseconds(5));
+    EXPECT_EQ(felica->answerDelay(), std::chrono::milliseconds(5));
     EXPECT_EQ(felica->answer(H("0A 04 01 02 03 04 05 06 07 08")), H("0B 05 01 02 03 04 05 06 07 08 03"));
-    EXPECT_FALSE(felica->target_data({Modulation::FeliCa212, H("00 FF FF 00 00"), false}));
-    EXPECT_EQ(felica->target_data({Modulation::FeliCa424, H("00 12 34 01 00"), false}),
+    EXPECT_FALSE(felica->targetData({Modulation::FeliCa212, H("00 FF FF 00 00"), false}));
+    EXPECT_EQ(felica->targetData({Modulation::FeliCa424, H("00 12 34 01 00"), false}),
               H("14 01 01 02 03 04 05 06 07 08 11 12 13 14 15 16 17 18 12 34"));
-    Card* type_b = scenario.find("b");
-    ASSERT_NE(type_b, nullptr);
-    EXPECT_EQ(type_b->answer(H("00 B0 00 00 00")), H("AA 90 00"));
-    EXPECT_EQ(type_b->answer(H("00 B0 00 00 01")), H("6A 82"));
-    EXPECT_EQ(type_b->target_data({Modulation::TypeB106, H("00"), false}),
+    Card* typeB = scenario.find("b");
+    ASSERT_NE(typeB, nullptr);
+    EXPECT_EQ(typeB->answer(H("00 B0 00 00 00")), H("AA 90 00"));
+    EXPECT_EQ(typeB->answer(H("00 B0 00 00 01")), H("6A 82"));
+    EXPECT_EQ(typeB->targetData({Modulation::TypeB106, H("00"), false}),
               H("50 01 02 03 04 00 00 00 00 00 81 85 01 00"));
 }
 
@@ -91,7 +91,7 @@ TEST(Scenario, BrokenScenariosAreRefusedWithAReason) {
     };
     for (const auto& [text, reason] : cases) {
         try {
-            parse_scenario(text);
+            parseScenario(text);
             ADD_FAILURE() << "accepted: " << text;
         } catch (const ScenarioError& e) {
             EXPECT_NE(std::string(e.what()).find(reason), std::string::npos)
@@ -101,10 +101,10 @@ TEST(Scenario, BrokenScenariosAreRefusedWithAReason) {
 }
 
 TEST(Scenario, TimeScaleIsReadAndKeptWithinReason) {
-    EXPECT_EQ(parse_scenario(R"({"time_scale": 0.01})").time_scale, 0.01);
-    EXPECT_EQ(parse_scenario("{}").time_scale, 1.0);
+    EXPECT_EQ(parseScenario(R"({"time_scale": 0.01})").timeScale, 0.01);
+    EXPECT_EQ(parseScenario("{}").timeScale, 1.0);
     for (const char* text : {R"({"time_scale": 0})", R"({"time_scale": 2})", R"({"time_scale": "fast"})"}) {
-        EXPECT_THROW(parse_scenario(text), ScenarioError) << text;
+        EXPECT_THROW(parseScenario(text), ScenarioError) << text;
     }
 }
 
@@ -115,7 +115,7 @@ TEST(Scenario, UidOfAnotherLengthIsRefusedNamingFileAndCard) {
     std::ofstream(path) << R"({"cards": [{"id": "odd", "type": "type2", "uid": "01 02 03 04 05",
                                           "pages": "00 00 00 00"}]})";
     try {
-        load_scenario_file(path);
+        loadScenarioFile(path);
         ADD_FAILURE() << "a 5-byte UID was accepted";
     } catch (const ScenarioError& e) {
         const std::string message = e.what();
@@ -127,7 +127,7 @@ TEST(Scenario, UidOfAnotherLengthIsRefusedNamingFileAndCard) {
 }
 
 TEST(Scenario, MissingFileNamesThePath) {
-    EXPECT_THROW(load_scenario_file("/nonexistent/scenario.json"), ScenarioError);
+    EXPECT_THROW(loadScenarioFile("/nonexistent/scenario.json"), ScenarioError);
 }
 
 }  // namespace

@@ -30,7 +30,7 @@ public:
     }
 
     // The card enters the field once `at` has passed in all.
-    void card_arrives(Card& card, std::chrono::microseconds at) { arrival_ = Arrival{&card, at}; }
+    void cardArrives(Card& card, std::chrono::microseconds at) { arrival_ = Arrival{&card, at}; }
 
     std::chrono::microseconds waited{0};
 

@@ -26,7 +26,7 @@ class FolderOfFile : public ::testing::TestWithParam<FolderCase> {};
 
 TEST_P(FolderOfFile, IsEverythingBeforeTheLastSeparator) {
     const FolderCase& situation = GetParam();
-    EXPECT_EQ(folderOfFile(situation.file, situation.codePage), situation.folder);
+    EXPECT_EQ(vanto::folderOfFile(situation.file, situation.codePage), situation.folder);
 }
 
 // "\x95\x5c" is one Shift-JIS character whose second byte has the value of '\'.

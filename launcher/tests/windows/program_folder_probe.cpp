@@ -5,7 +5,7 @@
 #include <cstdio>
 
 int main() {
-    const auto folder = programFolder();
+    const auto folder = vanto::programFolder();
     if (!folder) {
         return 1;
     }

@@ -52,7 +52,7 @@ std::string control(const std::string& command) {
         ADD_FAILURE() << "VIRTUAL_READER_CONTROL is not set (run under scripts/virtual-reader run)";
         return {};
     }
-    const auto answer = vreader::send_control_command(path, command, std::chrono::seconds(5));
+    const auto answer = vreader::sendControlCommand(path, command, std::chrono::seconds(5));
     EXPECT_TRUE(answer) << "no answer to " << command;
     return answer.value_or("");
 }

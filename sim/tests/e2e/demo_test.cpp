@@ -15,23 +15,23 @@ TEST_F(Demo, ReaderAndChipIdentifyThemselves) {
     const Reply firmware = session.transmit(H("FF 00 48 00 00"));
     ASSERT_EQ(firmware.result, SCARD_S_SUCCESS);
     EXPECT_EQ(std::string(firmware.bytes.begin(), firmware.bytes.end()), "ACR122U215");
-    EXPECT_EQ(chip_hex(kGetFirmwareVersion), "D5 03 32 01 06 07");
+    EXPECT_EQ(chipHex(kGetFirmwareVersion), "D5 03 32 01 06 07");
     EXPECT_EQ(formatHex(session.transmit(H("FF 00 40 0E 04 01 01 01 01")).bytes), "90 02");
     EXPECT_EQ(formatHex(session.transmit(H("FF 00 52 00 00")).bytes), "90 00");
     EXPECT_EQ(formatHex(session.transmit(H("FF 00 51 7F 00")).bytes), "90 7F");
 }
 
 TEST_F(Demo, AutoPollWithTheLibrarysTypeListFindsBothCardsInListOrder) {
-    EXPECT_EQ(chip_hex(kAutoPollLibraryTypes),
+    EXPECT_EQ(chipHex(kAutoPollLibraryTypes),
               std::string("D5 61 02 23 0F 01 ") + kTypeBTarget + " 11 15 02 " + kFeliCaPollingAnswer);
 }
 
 TEST_F(Demo, TypeBCardAnswersItsApplicationThroughInDataExchange) {
-    EXPECT_EQ(chip_hex(kListTypeB), std::string("D5 4B 01 01 ") + kTypeBTarget);
-    EXPECT_EQ(chip_hex(H("D4 40 01 00 A4 04 00 06 A0 00 00 00 01 01")),
+    EXPECT_EQ(chipHex(kListTypeB), std::string("D5 4B 01 01 ") + kTypeBTarget);
+    EXPECT_EQ(chipHex(H("D4 40 01 00 A4 04 00 06 A0 00 00 00 01 01")),
               "D5 41 00 6F 08 84 06 A0 00 00 00 01 01 90 00");
-    EXPECT_EQ(chip_hex(kTypeBReadBinary), "D5 41 00 6A 82");
-    EXPECT_EQ(chip_hex(H("D4 40 01 00 CA 00 00 00")), "D5 41 00 6D 00");
+    EXPECT_EQ(chipHex(kTypeBReadBinary), "D5 41 00 6A 82");
+    EXPECT_EQ(chipHex(H("D4 40 01 00 CA 00 00 00")), "D5 41 00 6D 00");
     // The fixed command whose 95-byte answer the library condenses.
     const Bytes answer = session.chip(H("D4 40 01 90 32 03 00 00 00"));
     ASSERT_EQ(answer.size(), 3u + 95u + 2u);
@@ -40,8 +40,8 @@ TEST_F(Demo, TypeBCardAnswersItsApplicationThroughInDataExchange) {
 }
 
 TEST_F(Demo, FeliCaCardIsListedAndReportsItsMode) {
-    EXPECT_EQ(chip_hex(kListFeliCa212), std::string("D5 4B 01 01 ") + kFeliCaPollingAnswer);
-    EXPECT_EQ(chip_hex(H("D4 40 01 0A 04 01 2E 4C 8A 13 57 9B DF")),
+    EXPECT_EQ(chipHex(kListFeliCa212), std::string("D5 4B 01 01 ") + kFeliCaPollingAnswer);
+    EXPECT_EQ(chipHex(H("D4 40 01 0A 04 01 2E 4C 8A 13 57 9B DF")),
               "D5 41 00 0B 05 01 2E 4C 8A 13 57 9B DF 00");
 }
 
@@ -64,13 +64,13 @@ TEST_F(Demo, RefusedCommands) {
     EXPECT_EQ(formatHex(session.transmit(H("00 A4 04 00 00")).bytes), "63 00");
     EXPECT_EQ(formatHex(session.transmit(H("FF CA 00 00 00")).bytes), "01 2E 4C 8A 13 57 9B DF 90 00");
     EXPECT_EQ(formatHex(session.transmit(H("FF 00 00 00 05 D4 02")).bytes), "67 00");
-    EXPECT_EQ(chip_hex(H("D4 FE")), "7F");
+    EXPECT_EQ(chipHex(H("D4 FE")), "7F");
 }
 
 TEST_F(Demo, ExchangeWithoutAnActivatedTargetIsNotAcceptable) {
-    EXPECT_EQ(chip_hex(kReleaseAll), "D5 53 00");
-    EXPECT_EQ(chip_hex(kTypeBReadBinary), "D5 41 27");
-    EXPECT_EQ(chip_hex(H("D4 44 01")), "D5 45 27");
+    EXPECT_EQ(chipHex(kReleaseAll), "D5 53 00");
+    EXPECT_EQ(chipHex(kTypeBReadBinary), "D5 41 27");
+    EXPECT_EQ(chipHex(H("D4 44 01")), "D5 45 27");
 }
 
 }  // namespace

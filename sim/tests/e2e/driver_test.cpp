@@ -14,7 +14,7 @@ namespace {
 using namespace std::chrono_literals;
 
 // SCARD_CTL_CODE of pcsc-lite's reader.h.
-constexpr DWORD control_code(DWORD code) { return 0x42000000 + code; }
+constexpr DWORD controlCode(DWORD code) { return 0x42000000 + code; }
 
 const Bytes kFirmwareVersionWhole = H("D5 03 32 01 06 07 90 00");
 const Bytes kDirectFirmwareVersion = H("FF 00 00 00 02 D4 02");
@@ -55,32 +55,32 @@ protected:
     // Waits until pcscd reports the reader's state changed since the last look (the
     // first look returns at once); the new state without its event count, or 0 on
     // timeout.
-    DWORD next_state(std::chrono::milliseconds timeout) {
+    DWORD nextState(std::chrono::milliseconds timeout) {
         SCARD_READERSTATE state{};
         state.szReader = kReader;
-        state.dwCurrentState = last_seen;
+        state.dwCurrentState = lastSeen;
         const auto started = std::chrono::steady_clock::now();
         const LONG result = SCardGetStatusChange(context, static_cast<DWORD>(timeout.count()), &state, 1);
         std::printf("observed: reader state change seen after %.1f ms\n",
                     std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - started).count());
         if (result != SCARD_S_SUCCESS) return 0;
-        last_seen = state.dwEventState & ~static_cast<DWORD>(SCARD_STATE_CHANGED);
+        lastSeen = state.dwEventState & ~static_cast<DWORD>(SCARD_STATE_CHANGED);
         atr.assign(state.rgbAtr, state.rgbAtr + state.cbAtr);
-        return last_seen & 0xFFFF;
+        return lastSeen & 0xFFFF;
     }
     // Until PC/SC shows a card (or none); false when it does not within the timeout.
     bool wait_for(DWORD wanted, std::chrono::milliseconds timeout) {
         for (int look = 0; look < 4; ++look) {
-            if ((next_state(timeout) & wanted) != 0) return true;
+            if ((nextState(timeout) & wanted) != 0) return true;
         }
         return false;
     }
     // The ATR the reader model gives the card once the reader has activated it.
-    static Bytes model_atr(const std::string& card_id) {
-        VirtualReader model(load_scenario_file(VIRTUAL_READER_TEST_SCENARIO), Presence::WhileTagInField);
-        model.field().insert(*model.scenario().find(card_id));
-        model.after_change();
-        return model.card_state().atr;
+    static Bytes modelAtr(const std::string& cardId) {
+        VirtualReader model(loadScenarioFile(VIRTUAL_READER_TEST_SCENARIO), Presence::WhileTagInField);
+        model.field().insert(*model.scenario().find(cardId));
+        model.afterChange();
+        return model.cardState().atr;
     }
 
     static constexpr const char* kReader = "ACS ACR122U PICC Interface 00 00";
@@ -88,7 +88,7 @@ protected:
     SCARDHANDLE card = 0;
     DWORD protocol = 0;
     Bytes atr;
-    DWORD last_seen = SCARD_STATE_UNAWARE;
+    DWORD lastSeen = SCARD_STATE_UNAWARE;
 };
 
 TEST_F(Driver, OneReaderNamedAsTheCcidDriverNamesAUsbAcr122u) {
@@ -98,18 +98,18 @@ TEST_F(Driver, OneReaderNamedAsTheCcidDriverNamesAUsbAcr122u) {
 TEST_F(Driver, EscapeAnswersWholeWithoutACardOtherControlCodesAreRefused) {
     EXPECT_EQ(connect(SCARD_SHARE_SHARED, SCARD_PROTOCOL_T0 | SCARD_PROTOCOL_T1), SCARD_E_NO_SMARTCARD);
     ASSERT_EQ(connect(SCARD_SHARE_DIRECT, 0), SCARD_S_SUCCESS);
-    const Reply whole = control(control_code(3500), kDirectFirmwareVersion);
+    const Reply whole = control(controlCode(3500), kDirectFirmwareVersion);
     EXPECT_EQ(whole.result, SCARD_S_SUCCESS);
     EXPECT_EQ(formatHex(whole.bytes), formatHex(kFirmwareVersionWhole));
-    EXPECT_EQ(formatHex(control(control_code(1), kDirectFirmwareVersion).bytes), formatHex(kFirmwareVersionWhole));
-    EXPECT_EQ(control(control_code(2000), kDirectFirmwareVersion).result, SCARD_E_UNSUPPORTED_FEATURE);
+    EXPECT_EQ(formatHex(control(controlCode(1), kDirectFirmwareVersion).bytes), formatHex(kFirmwareVersionWhole));
+    EXPECT_EQ(control(controlCode(2000), kDirectFirmwareVersion).result, SCARD_E_UNSUPPORTED_FEATURE);
 }
 
 TEST_F(Driver, CardArrivalAndRemovalReachPcscAsEventsWithTheModelsAtr) {
     ASSERT_TRUE(wait_for(SCARD_STATE_EMPTY, 5000ms));
     ASSERT_EQ(vreader::e2e::control("insert typeb"), "ok");
     ASSERT_TRUE(wait_for(SCARD_STATE_PRESENT, 5000ms));
-    EXPECT_EQ(formatHex(atr), formatHex(model_atr("typeb")));
+    EXPECT_EQ(formatHex(atr), formatHex(modelAtr("typeb")));
     ASSERT_EQ(connect(SCARD_SHARE_SHARED, SCARD_PROTOCOL_T0), SCARD_S_SUCCESS);
 
     // Another card in its place before pcscd looked again: still a new card, and the
@@ -125,7 +125,7 @@ TEST_F(Driver, CardArrivalAndRemovalReachPcscAsEventsWithTheModelsAtr) {
 }
 
 // The number after "card_state_queries=" in the reader's stats.
-long card_state_queries() {
+long cardStateQueries() {
     const std::string stats = vreader::e2e::control("stats");
     const auto at = stats.find("card_state_queries=");
     return at == std::string::npos ? -1 : std::stol(stats.substr(at + 19));
@@ -141,9 +141,9 @@ TEST_F(Driver, AnIdleReaderIsNotPolledAfterADisconnect) {
     ASSERT_EQ(SCardDisconnect(card, SCARD_LEAVE_CARD), SCARD_S_SUCCESS);
     card = 0;
     std::this_thread::sleep_for(100ms);
-    const long before = card_state_queries();
+    const long before = cardStateQueries();
     std::this_thread::sleep_for(500ms);
-    const long asked = card_state_queries() - before;
+    const long asked = cardStateQueries() - before;
     std::printf("observed: %ld card state queries in 500 ms on an idle reader\n", asked);
     EXPECT_LE(asked, 2);
 }

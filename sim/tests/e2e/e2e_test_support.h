@@ -31,7 +31,7 @@ protected:
         ASSERT_NE(session.reader().find("ACR122U"), std::string::npos) << session.reader();
         ASSERT_EQ(session.connect(), SCARD_S_SUCCESS);
     }
-    std::string chip_hex(const Bytes& frame) { return formatHex(session.chip(frame)); }
+    std::string chipHex(const Bytes& frame) { return formatHex(session.chip(frame)); }
 
     PcscSession session;
 };

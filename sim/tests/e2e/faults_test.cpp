@@ -10,37 +10,37 @@ namespace {
 using DemoFaults = ConnectedTest;
 
 TEST_F(DemoFaults, RfFieldOffSilencesTheCardUntilTheNextPoll) {
-    EXPECT_EQ(chip_hex(kListTypeB).substr(0, 8), "D5 4B 01");
-    EXPECT_EQ(chip_hex(kRfFieldOff), "D5 33");
-    EXPECT_EQ(chip_hex(kTypeBReadBinary), "D5 41 01");
-    EXPECT_EQ(chip_hex(kListTypeB).substr(0, 8), "D5 4B 01");
-    EXPECT_EQ(chip_hex(kTypeBReadBinary), "D5 41 00 6A 82");
-    EXPECT_EQ(chip_hex(kRfFieldOff), "D5 33");
-    EXPECT_EQ(chip_hex(kRfFieldOn), "D5 33");
-    EXPECT_EQ(chip_hex(kAutoPollLibraryTypes).substr(0, 8), "D5 61 02");
+    EXPECT_EQ(chipHex(kListTypeB).substr(0, 8), "D5 4B 01");
+    EXPECT_EQ(chipHex(kRfFieldOff), "D5 33");
+    EXPECT_EQ(chipHex(kTypeBReadBinary), "D5 41 01");
+    EXPECT_EQ(chipHex(kListTypeB).substr(0, 8), "D5 4B 01");
+    EXPECT_EQ(chipHex(kTypeBReadBinary), "D5 41 00 6A 82");
+    EXPECT_EQ(chipHex(kRfFieldOff), "D5 33");
+    EXPECT_EQ(chipHex(kRfFieldOn), "D5 33");
+    EXPECT_EQ(chipHex(kAutoPollLibraryTypes).substr(0, 8), "D5 61 02");
 }
 
 TEST_F(DemoFaults, CardRemovedAfterPollingGivesTheChipsTimeout) {
-    EXPECT_EQ(chip_hex(kListTypeB).substr(0, 8), "D5 4B 01");
+    EXPECT_EQ(chipHex(kListTypeB).substr(0, 8), "D5 4B 01");
     EXPECT_EQ(control("remove typeb"), "ok");
-    EXPECT_EQ(chip_hex(kTypeBReadBinary), "D5 41 01");
-    EXPECT_EQ(chip_hex(kAutoPollLibraryTypes).substr(0, 14), "D5 61 01 11 15");
+    EXPECT_EQ(chipHex(kTypeBReadBinary), "D5 41 01");
+    EXPECT_EQ(chipHex(kAutoPollLibraryTypes).substr(0, 14), "D5 61 01 11 15");
     EXPECT_EQ(control("insert typeb"), "ok");
-    EXPECT_EQ(chip_hex(kAutoPollLibraryTypes).substr(0, 14), "D5 61 02 23 0F");
+    EXPECT_EQ(chipHex(kAutoPollLibraryTypes).substr(0, 14), "D5 61 02 23 0F");
 }
 
 TEST_F(DemoFaults, TimeoutFaultUntilCleared) {
-    EXPECT_EQ(chip_hex(kListTypeB).substr(0, 8), "D5 4B 01");
+    EXPECT_EQ(chipHex(kListTypeB).substr(0, 8), "D5 4B 01");
     EXPECT_EQ(control("fault timeout"), "ok");
-    EXPECT_EQ(chip_hex(kTypeBReadBinary), "D5 41 01");
+    EXPECT_EQ(chipHex(kTypeBReadBinary), "D5 41 01");
     EXPECT_EQ(control("fault clear"), "ok");
-    EXPECT_EQ(chip_hex(kTypeBReadBinary), "D5 41 00 6A 82");
+    EXPECT_EQ(chipHex(kTypeBReadBinary), "D5 41 00 6A 82");
 }
 
 TEST_F(DemoFaults, CardVanishesBetweenPollingAndExchange) {
     EXPECT_EQ(control("fault vanish-after-poll"), "ok");
-    EXPECT_EQ(chip_hex(kListTypeB).substr(0, 8), "D5 4B 01");
-    EXPECT_EQ(chip_hex(kTypeBReadBinary), "D5 41 01");
+    EXPECT_EQ(chipHex(kListTypeB).substr(0, 8), "D5 4B 01");
+    EXPECT_EQ(chipHex(kTypeBReadBinary), "D5 41 01");
     // The Type B card has left; the FeliCa card is still there.
     EXPECT_NE(control("status").find(" field=felica "), std::string::npos);
 }
@@ -48,13 +48,13 @@ TEST_F(DemoFaults, CardVanishesBetweenPollingAndExchange) {
 TEST_F(DemoFaults, SlowAnswerHoldsTheReplyBack) {
     EXPECT_EQ(control("fault slow 120"), "ok");
     const auto started = std::chrono::steady_clock::now();
-    EXPECT_EQ(chip_hex(kGetFirmwareVersion), "D5 03 32 01 06 07");
+    EXPECT_EQ(chipHex(kGetFirmwareVersion), "D5 03 32 01 06 07");
     // Two commands (direct transmit and GET RESPONSE), each held back.
     EXPECT_GE(std::chrono::steady_clock::now() - started, std::chrono::milliseconds(240));
 }
 
 TEST_F(DemoFaults, ReaderThatDisappearsFailsTransmitsUntilItIsBack) {
-    EXPECT_EQ(chip_hex(kGetFirmwareVersion), "D5 03 32 01 06 07");
+    EXPECT_EQ(chipHex(kGetFirmwareVersion), "D5 03 32 01 06 07");
     EXPECT_EQ(control("drop"), "ok");
     // The driver and pcscd learn of the lost reader asynchronously: a transmit already on
     // its way may still be answered, but the next ones must fail.
@@ -63,11 +63,11 @@ TEST_F(DemoFaults, ReaderThatDisappearsFailsTransmitsUntilItIsBack) {
     while (!failed && std::chrono::steady_clock::now() < deadline)
         failed = session.transmit(H("FF 00 00 00 02 D4 02"), 4).result != SCARD_S_SUCCESS;
     EXPECT_TRUE(failed) << "transmits still answered 3 s after the reader dropped";
-    EXPECT_TRUE(session.wait_for_card(false, std::chrono::seconds(5)));
+    EXPECT_TRUE(session.waitForCard(false, std::chrono::seconds(5)));
     EXPECT_EQ(control("attach"), "ok");
-    EXPECT_TRUE(session.wait_for_card(true, std::chrono::seconds(5)));
+    EXPECT_TRUE(session.waitForCard(true, std::chrono::seconds(5)));
     ASSERT_EQ(session.connect(), SCARD_S_SUCCESS);
-    EXPECT_EQ(chip_hex(kGetFirmwareVersion), "D5 03 32 01 06 07");
+    EXPECT_EQ(chipHex(kGetFirmwareVersion), "D5 03 32 01 06 07");
 }
 
 }  // namespace

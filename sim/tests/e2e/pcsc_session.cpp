@@ -11,7 +11,7 @@ namespace vreader::e2e {
 
 namespace {
 
-std::string first_reader(SCARDCONTEXT context) {
+std::string firstReader(SCARDCONTEXT context) {
     DWORD size = 0;
     if (SCardListReaders(context, nullptr, nullptr, &size) != SCARD_S_SUCCESS) return {};
     std::vector<char> names(size);
@@ -23,7 +23,7 @@ std::string first_reader(SCARDCONTEXT context) {
 
 PcscSession::PcscSession() {
     EXPECT_EQ(SCardEstablishContext(SCARD_SCOPE_SYSTEM, nullptr, nullptr, &context_), SCARD_S_SUCCESS);
-    reader_ = first_reader(context_);
+    reader_ = firstReader(context_);
 }
 
 PcscSession::~PcscSession() {
@@ -39,7 +39,7 @@ LONG PcscSession::connect() {
                         &protocol);
 }
 
-bool PcscSession::wait_for_card(bool present, std::chrono::milliseconds timeout) {
+bool PcscSession::waitForCard(bool present, std::chrono::milliseconds timeout) {
     const auto deadline = std::chrono::steady_clock::now() + timeout;
     SCARD_READERSTATE state{};
     state.szReader = reader_.c_str();
@@ -92,7 +92,7 @@ std::string control(const std::string& command) {
         ADD_FAILURE() << "VIRTUAL_READER_CONTROL is not set (run under scripts/virtual-reader run)";
         return {};
     }
-    const auto answer = send_control_command(path, command, std::chrono::seconds(5));
+    const auto answer = sendControlCommand(path, command, std::chrono::seconds(5));
     EXPECT_TRUE(answer) << command;
     return answer.value_or("");
 }

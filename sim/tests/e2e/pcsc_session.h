@@ -29,7 +29,7 @@ public:
     // Connects to the first reader (shared, T=0); the PC/SC result.
     LONG connect();
     // Waits until PC/SC shows a card in the reader, or no card; false on timeout.
-    bool wait_for_card(bool present, std::chrono::milliseconds timeout);
+    bool waitForCard(bool present, std::chrono::milliseconds timeout);
 
     // One SCardTransmit with the given receive capacity.
     Reply transmit(const Bytes& apdu, DWORD capacity = 258);

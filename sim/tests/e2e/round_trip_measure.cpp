@@ -18,7 +18,7 @@ double percentile(std::vector<double> values, double p) {
     return values[index];
 }
 
-void print_figures(const char* what, const std::vector<double>& microseconds) {
+void printFigures(const char* what, const std::vector<double>& microseconds) {
     double sum = 0;
     for (double v : microseconds) sum += v;
     std::printf("%-40s n=%zu mean=%.1f us median=%.1f us p99=%.1f us\n", what, microseconds.size(),
@@ -26,7 +26,7 @@ void print_figures(const char* what, const std::vector<double>& microseconds) {
                 percentile(microseconds, 0.99));
 }
 
-std::vector<double> time_exchanges(PcscSession& session, const Bytes& frame, const Bytes& expected,
+std::vector<double> timeExchanges(PcscSession& session, const Bytes& frame, const Bytes& expected,
                                    int rounds) {
     std::vector<double> microseconds;
     for (int i = 0; i < rounds; ++i) {
@@ -43,18 +43,18 @@ std::vector<double> time_exchanges(PcscSession& session, const Bytes& frame, con
 }
 
 TEST_F(Measure, DirectTransmitAndGetResponseRoundTrip) {
-    const char* rounds_text = std::getenv("VIRTUAL_READER_MEASURE_ROUNDS");
-    const int rounds = rounds_text ? std::atoi(rounds_text) : 500;
+    const char* roundsText = std::getenv("VIRTUAL_READER_MEASURE_ROUNDS");
+    const int rounds = roundsText ? std::atoi(roundsText) : 500;
     ASSERT_GT(rounds, 0);
-    ASSERT_EQ(chip_hex(kListTypeB).substr(0, 8), "D5 4B 01");
+    ASSERT_EQ(chipHex(kListTypeB).substr(0, 8), "D5 4B 01");
     EXPECT_EQ(control("stats reset").rfind("ok", 0), 0u);
 
-    const auto firmware = time_exchanges(session, kGetFirmwareVersion, H("D5 03 32 01 06 07"), rounds);
-    const auto exchange = time_exchanges(session, kTypeBReadBinary, H("D5 41 00 6A 82"), rounds);
+    const auto firmware = timeExchanges(session, kGetFirmwareVersion, H("D5 03 32 01 06 07"), rounds);
+    const auto exchange = timeExchanges(session, kTypeBReadBinary, H("D5 41 00 6A 82"), rounds);
     ASSERT_EQ(firmware.size(), static_cast<std::size_t>(rounds));
     ASSERT_EQ(exchange.size(), static_cast<std::size_t>(rounds));
-    print_figures("GetFirmwareVersion (2 transmits)", firmware);
-    print_figures("InDataExchange to Type B (2 transmits)", exchange);
+    printFigures("GetFirmwareVersion (2 transmits)", firmware);
+    printFigures("InDataExchange to Type B (2 transmits)", exchange);
     const std::string stats = control("stats");
     std::printf("virtual reader, time inside the handler per command: %s\n", stats.c_str());
     EXPECT_NE(stats.find("commands=" + std::to_string(4 * rounds)), std::string::npos) << stats;

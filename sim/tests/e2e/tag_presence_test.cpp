@@ -9,16 +9,16 @@ namespace {
 TEST(TagPresence, CardShowsOnlyWhileATagIsInTheField) {
     PcscSession session;
     ASSERT_NE(session.reader().find("ACR122U"), std::string::npos) << session.reader();
-    EXPECT_TRUE(session.wait_for_card(false, std::chrono::seconds(5)));
+    EXPECT_TRUE(session.waitForCard(false, std::chrono::seconds(5)));
     EXPECT_EQ(session.connect(), SCARD_E_NO_SMARTCARD);
 
     EXPECT_EQ(control("insert typeb"), "ok");
-    ASSERT_TRUE(session.wait_for_card(true, std::chrono::seconds(5)));
+    ASSERT_TRUE(session.waitForCard(true, std::chrono::seconds(5)));
     ASSERT_EQ(session.connect(), SCARD_S_SUCCESS);
     EXPECT_EQ(formatHex(session.chip(kListTypeB)).substr(0, 8), "D5 4B 01");
 
     EXPECT_EQ(control("remove typeb"), "ok");
-    EXPECT_TRUE(session.wait_for_card(false, std::chrono::seconds(5)));
+    EXPECT_TRUE(session.waitForCard(false, std::chrono::seconds(5)));
     EXPECT_NE(session.transmit(H("FF 00 00 00 02 D4 02"), 4).result, SCARD_S_SUCCESS);
     EXPECT_EQ(session.connect(), SCARD_E_NO_SMARTCARD);
 }
