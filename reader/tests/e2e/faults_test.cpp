@@ -293,8 +293,12 @@ TEST_F(Faults, VirtualReaderKilledMidway) {
 
     ASSERT_TRUE(waitForCard(false, 5s));
     char name[QVR_NAME_BUFFER_SIZE] = {};
-    std::printf("observed: reader program gone: oPCSCReaderName %d, oConnectPCSCReader %d\n",
-                oPCSCReaderName(name), oConnectPCSCReader());
+    const std::int32_t named = oPCSCReaderName(name);
+    // The reader stays listed, so the library may still connect directly to it.
+    const std::int32_t meanwhile = oConnectPCSCReader();
+    std::printf("observed: reader program gone: oPCSCReaderName %d, oConnectPCSCReader %d\n", named,
+                meanwhile);
+    if (meanwhile != 0) oDisconnectPCSCReader(meanwhile);
 
     // Recovery: the reader program comes back and a new connection works.
     const pid_t again = restartFromRunDir("virtual-acr122u", "virtual-acr122u.pid");
