@@ -16,7 +16,7 @@ using ferrow::PinnedByteArray;
 
 namespace {
 
-constexpr std::int32_t kExchangeCapacity = 1000;
+constexpr std::int32_t kExchangeCapacity = QVR_CAPACITY_MAX;
 constexpr std::uint8_t kSuccessMarker = 0xC2;
 constexpr std::int32_t kStatusByteCount = 2;
 // ISO 7816 "wrong length": the response array cannot take the answer.

@@ -12,7 +12,7 @@ using ferrow::runSerialised;
 namespace {
 
 // The reader library copies at most this many bytes, terminator included.
-constexpr std::size_t kReaderNameSize = 200;
+constexpr std::size_t kReaderNameSize = QVR_NAME_BUFFER_SIZE;
 
 jboolean firstReaderIsListed() noexcept {
     return runSerialised<jboolean>(JNI_FALSE, []() -> bool {

@@ -25,9 +25,9 @@ namespace qvr::tools {
 namespace {
 
 struct Reply {
-    std::array<std::uint8_t, 1000> bytes{};
+    std::array<std::uint8_t, QVR_CAPACITY_MAX> bytes{};
     std::int32_t length = 0;
-    std::size_t size() const { return static_cast<std::size_t>(std::clamp(length, 0, 1000)); }
+    std::size_t size() const { return static_cast<std::size_t>(std::clamp(length, 0, QVR_CAPACITY_MAX)); }
     std::string text() const { return formatHex({bytes.data(), size()}); }
 };
 
@@ -239,7 +239,7 @@ void sendCommand(std::int32_t card, const ProbeOptions& options) {
     std::printf("%-28s [%s] (exchange type %d)\n", "Send", formatHex(command).c_str(),
                 options.exchangeType);
     if (options.exchangeType == QVR_EXCHANGE_RAW) {
-        const auto count = static_cast<std::size_t>(result > 0 && result <= 1000 ? result : 0);
+        const auto count = static_cast<std::size_t>(result > 0 && result <= QVR_CAPACITY_MAX ? result : 0);
         std::printf("%-28s %d bytes [%s]\n", "Answer", result, formatHex({reply.bytes.data(), count}).c_str());
     } else {
         step("Answer", result, reply);
