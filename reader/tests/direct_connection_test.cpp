@@ -167,6 +167,9 @@ TEST_F(WireTest, RefusedOrShortEscapeIsATransportFailure) {
 // Linux's CCID driver numbers its escape 1 and calls 3500 an unsupported feature:
 // the same bytes then go once more under its number; no other refusal is retried.
 TEST_F(WireTest, EscapeUnknownToTheDriverIsSentAgainUnderTheCcidNumber) {
+#ifdef _WIN32
+    GTEST_SKIP() << "Windows' CCID drivers know the escape only as 3500";
+#endif
     const std::int32_t card = connectWithEmptyField();
     std::array<std::uint8_t, 251> reply{};
     std::int32_t length = 0;
