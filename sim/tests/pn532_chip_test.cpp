@@ -19,11 +19,7 @@ const Bytes kAutoPollAllTypes = H("D4 60 01 01 23 11 12 20 10");
 const Bytes kOneActivationAttempt = H("D4 32 05 FF 01 00");
 const Bytes kTypeBReadBinary = H("D4 40 01 00 B0 00 00 00");
 
-using std::chrono::microseconds;
 using std::chrono::milliseconds;
-
-// The chip's retry timeout by default (RFConfiguration item 02, 0x0A).
-constexpr microseconds kDefaultRetryTimeout{51200};
 
 // The chip as the reader's firmware leaves it: one passive activation attempt.
 class Pn532ChipTest : public ::testing::Test {
