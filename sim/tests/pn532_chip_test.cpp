@@ -1,9 +1,7 @@
 // The PN532 layer: host frames in, chip frames out, with cards in the field.
 #include <gtest/gtest.h>
 
-#include "pn532_chip.h"
-#include "step_clock.h"
-#include "test_cards.h"
+#include "chip_bench.h"
 
 namespace vreader::testing {
 namespace {
@@ -22,23 +20,11 @@ const Bytes kTypeBReadBinary = H("D4 40 01 00 B0 00 00 00");
 using std::chrono::milliseconds;
 
 // The chip as the reader's firmware leaves it: one passive activation attempt.
-class Pn532ChipTest : public ::testing::Test {
+class Pn532ChipTest : public ::testing::Test, protected ChipBench {
 protected:
-    Pn532ChipTest() {
-        chip.useClock(clock);
-        run(kOneActivationAttempt);
-    }
+    Pn532ChipTest() { run(kOneActivationAttempt); }
 
     Bytes run(const Bytes& frame) { return chip.execute(frame); }
-
-    std::unique_ptr<TypeBCard> typeB = makeTypeB();
-    std::unique_ptr<FeliCaCard> felica = makeFelica();
-    std::unique_ptr<TypeACard> typeA = makeTypeA();
-    std::unique_ptr<Type2Tag> type2 = makeType2();
-    Field field;
-    Faults faults;
-    StepClock clock{field};
-    Pn532Chip chip{field, faults};
 };
 
 TEST_F(Pn532ChipTest, HousekeepingCommands) {

@@ -2,9 +2,7 @@
 // timeouts; cards fall back to idle; raw frames reach only a card that speaks them.
 #include <gtest/gtest.h>
 
-#include "pn532_chip.h"
-#include "step_clock.h"
-#include "test_cards.h"
+#include "chip_bench.h"
 
 namespace vreader::testing {
 namespace {
@@ -18,20 +16,10 @@ const Bytes kTypeBReadBinary = H("D4 40 01 00 B0 00 00 00");
 const Bytes kOneActivationAttempt = H("D4 32 05 FF 01 00");
 constexpr microseconds kDefaultRetryTimeout{51200};
 
-class Pn532StrictTest : public ::testing::Test {
+class Pn532StrictTest : public ::testing::Test, protected ChipBench {
 protected:
-    Pn532StrictTest() { chip.useClock(clock); }
-
     std::string run(const std::string& frame) { return formatHex(chip.execute(H(frame))); }
     std::string run(const Bytes& frame) { return formatHex(chip.execute(frame)); }
-
-    std::unique_ptr<TypeBCard> typeB = makeTypeB();
-    std::unique_ptr<TypeACard> typeA = makeTypeA();
-    std::unique_ptr<Type2Tag> type2 = makeType2();
-    Field field;
-    Faults faults;
-    StepClock clock{field};
-    Pn532Chip chip{field, faults};
 };
 
 // UM0701 RFConfiguration item 05: MxRtyPassiveActivation 0xFF (the chip's default)

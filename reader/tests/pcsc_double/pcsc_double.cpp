@@ -68,9 +68,8 @@ int nibble(char c) {
     std::abort();  // a test wrote a bad hex literal
 }
 
-// Answers a control call with the next scripted reply, as SCardTransmit does below
-// (which keeps its own copy of these lines so that its instruction count, which the
-// benchmarks report, stays what it was).
+// Answers a transmit or a control call with the next scripted reply; nothing is
+// received when the reply does not fit the capacity.
 LONG nextReply(Platform& p, std::uint8_t* receiveBuffer, DWORD capacity, DWORD& received) {
     const Bytes* bytes = nullptr;
     ScriptedReply scripted;
@@ -283,23 +282,7 @@ DOUBLE_API LONG DOUBLE_CALL SCardTransmit(SCARDHANDLE card, const SCARD_IO_REQUE
         p.transmits.push_back({card, sent, *receiveLength, sendPci == &g_rgSCardT0Pci, receivePci == nullptr});
     }
     if (const LONG failure = scriptedFailure(p, Call::Transmit)) return failure;
-    const Bytes* bytes = nullptr;
-    ScriptedReply scripted;
-    if (!p.replies.empty()) {
-        scripted = p.replies.front();
-        p.replies.pop_front();
-        if (scripted.result != SCARD_S_SUCCESS) return scripted.result;
-        bytes = &scripted.bytes;
-    } else if (!p.cycle.empty()) {
-        bytes = &p.cycle[p.cycleNext];
-        p.cycleNext = (p.cycleNext + 1) % p.cycle.size();
-    } else {
-        return SCARD_E_NOT_TRANSACTED;
-    }
-    if (bytes->size() > *receiveLength) return SCARD_E_INSUFFICIENT_BUFFER;
-    if (!bytes->empty()) std::memcpy(receiveBuffer, bytes->data(), bytes->size());
-    *receiveLength = static_cast<DWORD>(bytes->size());
-    return SCARD_S_SUCCESS;
+    return nextReply(p, receiveBuffer, *receiveLength, *receiveLength);
 }
 
 DOUBLE_API LONG DOUBLE_CALL SCardControl(SCARDHANDLE card, DWORD code, LPCVOID sendBuffer, DWORD sendLength,
