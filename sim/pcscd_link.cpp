@@ -94,12 +94,22 @@ void PcscdLink::publish(const link::CardState& state) {
         // the one pseudo-card follows the reader's activations, which is no event.
         const bool due = it->role == link::Role::kEvents &&
                          (!it->sent || it->sent->present != state.present || it->sent->cardNumber != state.cardNumber);
-        if (due && !link::writeMessage(it->descriptor, {link::MessageType::kCardState, link::encodeCardState(state)})) {
+        if (!due) {
+            ++it;
+            continue;
+        }
+        // Never wait for the driver here: pcscd's event thread may itself be waiting for
+        // this program's answer to a presence query. A full socket means the driver has
+        // news it has not read yet, and it asks for the card state after reading it; this
+        // state then goes out at a later look.
+        const auto offered =
+            link::offerMessage(it->descriptor, {link::MessageType::kCardState, link::encodeCardState(state)});
+        if (offered == link::Offer::kFailed) {
             ::close(it->descriptor);
             it = drivers_.erase(it);
             continue;
         }
-        if (due) it->sent = state;
+        if (offered == link::Offer::kSent) it->sent = state;
         ++it;
     }
 }

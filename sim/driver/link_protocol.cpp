@@ -95,6 +95,28 @@ bool writeMessage(int descriptor, const Message& message) {
     return true;
 }
 
+Offer offerMessage(int descriptor, const Message& message) {
+    const Bytes frame = encode(message);
+    ssize_t n;
+    do {
+        n = ::send(descriptor, frame.data(), frame.size(), MSG_NOSIGNAL | MSG_DONTWAIT);
+    } while (n < 0 && errno == EINTR);
+    if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) return Offer::kFull;
+    if (n <= 0) return Offer::kFailed;
+    const auto sent = static_cast<std::size_t>(n);
+    if (sent == frame.size()) return Offer::kSent;
+    // A stream socket may take part of a frame; the rest must follow or the peer loses
+    // the framing.
+    std::size_t done = sent;
+    while (done < frame.size()) {
+        const ssize_t more = ::send(descriptor, frame.data() + done, frame.size() - done, MSG_NOSIGNAL);
+        if (more < 0 && errno == EINTR) continue;
+        if (more <= 0) return Offer::kFailed;
+        done += static_cast<std::size_t>(more);
+    }
+    return Offer::kSent;
+}
+
 std::optional<Message> readMessage(int descriptor, std::chrono::milliseconds timeout) {
     // Without a timeout the read itself waits: one system call less per message.
     if (timeout.count() >= 0 && !waitReadable(descriptor, timeout)) return std::nullopt;

@@ -74,6 +74,11 @@ std::optional<std::pair<std::uint32_t, Bytes>> decodeControl(const Bytes& payloa
 
 // Writes the whole frame (one write where the socket takes it); false on failure.
 bool writeMessage(int descriptor, const Message& message);
+
+// Sends one message only if the socket has room for it now; a frame begun is
+// finished. kFull leaves the socket as it was.
+enum class Offer { kSent, kFull, kFailed };
+Offer offerMessage(int descriptor, const Message& message);
 // Reads one whole frame; nothing on end of stream, error (a receive timeout set on
 // the socket included), an oversized frame or when no frame began within the timeout
 // (a negative timeout leaves the waiting to the read itself).

@@ -80,6 +80,11 @@ std::optional<link::Message> ReaderConnection::request(const link::Message& mess
     return std::nullopt;
 }
 
+bool ReaderConnection::readableNow(int descriptor) {
+    pollfd watched{descriptor, POLLIN, 0};
+    return ::poll(&watched, 1, 0) > 0 && (watched.revents & POLLIN) != 0;
+}
+
 void ReaderConnection::waitForWake(std::chrono::milliseconds timeout) {
     pollfd watched{wakeRead_, POLLIN, 0};
     ::poll(&watched, 1, static_cast<int>(timeout.count()));
@@ -112,7 +117,13 @@ void ReaderConnection::waitForEvent(std::chrono::milliseconds timeout) {
             takeWake();
             return;
         }
-        if (!link::readMessage(events_, std::chrono::milliseconds(0))) closeDescriptor(events_);
+        // One look at the card answers every change announced so far: read them all.
+        do {
+            if (!link::readMessage(events_, std::chrono::milliseconds(0))) {
+                closeDescriptor(events_);
+                break;
+            }
+        } while (readableNow(events_));
         return;
     }
 }

@@ -40,6 +40,7 @@ private:
     int openConnection(link::Role role) const;
     void closeDescriptor(int& descriptor);
     void waitForWake(std::chrono::milliseconds timeout);
+    static bool readableNow(int descriptor);
     bool takeWake();
 
     const std::string path_;

@@ -144,6 +144,24 @@ protected:
     std::optional<PcscdLink> link;
 };
 
+TEST_F(LinkServer, ADriverThatReadsNoEventsNeverHoldsTheReaderUp) {
+    const int events = connectAs(link::Role::kEvents);
+    serve();  // the hello
+    // Far more changes than the socket holds, none read by the driver: each one is
+    // offered and the reader goes on (a blocking send here hung the reader program
+    // while pcscd's event thread waited for its answer to a presence query).
+    for (std::uint32_t change = 0; change < 20000; ++change) link->publish({change % 2 == 0, change, {}});
+    EXPECT_TRUE(link->connected()) << "a slow driver is not a lost one";
+    int queued = 0;
+    while (link::readMessage(events, 0ms)) ++queued;
+    EXPECT_GT(queued, 0);
+    EXPECT_LT(queued, 20000) << "the socket cannot have held every change";
+    link->publish({true, 20000, H("3B 80 80 01 01")});
+    const auto latest = link::readMessage(events, 1s);
+    ASSERT_TRUE(latest) << "the state not sent while the socket was full goes out at the next look";
+    EXPECT_EQ(latest->payload, H("01 00 00 4E 20 3B 80 80 01 01"));
+}
+
 TEST_F(LinkServer, AnswersCommandsAndPushesEachNewCardStateOnce) {
     const int events = connectAs(link::Role::kEvents);
     serve();  // the hello
