@@ -12,14 +12,22 @@ using pcsc_double::Call;
 
 class Connection : public WireTest {};
 
-TEST_F(Connection, ConnectsSharedT0ToTheFirstReaderAndSendsNothing) {
+// Linux's CCID driver offers the ACR122U only T=1, so the library asks for either
+// protocol there; on Windows it asks for T=0 alone.
+#ifdef _WIN32
+constexpr DWORD kPreferredProtocols = SCARD_PROTOCOL_T0;
+#else
+constexpr DWORD kPreferredProtocols = SCARD_PROTOCOL_T0 | SCARD_PROTOCOL_T1;
+#endif
+
+TEST_F(Connection, ConnectsSharedToTheFirstReaderAndSendsNothing) {
     pcsc_double::setReaders({"First Reader 00 00", "Second Reader 00 01"});
     pcsc_double::setConnectResult(0x2345, SCARD_PROTOCOL_T0);
     EXPECT_EQ(oConnectPCSCReader(), 0x2345);
     ASSERT_EQ(pcsc_double::connects().size(), 1u);
     EXPECT_EQ(pcsc_double::connects()[0].reader, "First Reader 00 00");
     EXPECT_EQ(pcsc_double::connects()[0].shareMode, static_cast<DWORD>(SCARD_SHARE_SHARED));
-    EXPECT_EQ(pcsc_double::connects()[0].preferredProtocols, static_cast<DWORD>(SCARD_PROTOCOL_T0));
+    EXPECT_EQ(pcsc_double::connects()[0].preferredProtocols, kPreferredProtocols);
     expectNothingSent();
     EXPECT_EQ(pcsc_double::openContexts(), 1) << "the connection keeps its context";
     EXPECT_EQ(pcsc_double::outstandingReaderLists(), 0);
@@ -61,13 +69,28 @@ TEST_F(Connection, NoReaderGivesZero) {
     EXPECT_EQ(pcsc_double::openContexts(), 0);
 }
 
-TEST_F(Connection, OtherProtocolThanT0IsDisconnectedAndRefused) {
-    pcsc_double::setConnectResult(0x77, SCARD_PROTOCOL_T1);
+struct OtherProtocol {
+    const char* name;
+    DWORD active;
+};
+PRINTS_AS_ITS_NAME(OtherProtocol)
+
+class OtherProtocols : public WireTest, public ::testing::WithParamInterface<OtherProtocol> {};
+
+TEST_P(OtherProtocols, AreDisconnectedAndRefused) {
+    pcsc_double::setConnectResult(0x77, GetParam().active);
     EXPECT_EQ(oConnectPCSCReader(), 0);
     EXPECT_EQ(pcsc_double::disconnected(), std::vector<SCARDHANDLE>{0x77});
     EXPECT_EQ(pcsc_double::dispositions(), std::vector<DWORD>{SCARD_LEAVE_CARD});
     EXPECT_EQ(pcsc_double::openContexts(), 0);
+    expectNothingSent();
 }
+
+INSTANTIATE_TEST_SUITE_P(
+    NeitherT0NorT1, OtherProtocols,
+    ::testing::Values(OtherProtocol{"Raw", SCARD_PROTOCOL_RAW}, OtherProtocol{"Undefined", 0},
+                      OtherProtocol{"BothBits", SCARD_PROTOCOL_T0 | SCARD_PROTOCOL_T1}),
+    [](const auto& testCase) { return std::string(testCase.param.name); });
 
 TEST_F(Connection, HandleWiderThan32BitsIsDisconnectedAndRefused) {
     if (sizeof(SCARDHANDLE) <= sizeof(std::int32_t)) GTEST_SKIP() << "handles are 32 bits wide here";

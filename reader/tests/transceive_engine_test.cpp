@@ -401,7 +401,7 @@ class EscapeTest : public WireTest {
 protected:
     void SetUp() override {
         WireTest::SetUp();
-        qvr::rememberContext(0x1A2B, 0, true);
+        qvr::rememberContext(0x1A2B, 0, qvr::Link::kDirect);
     }
     void TearDown() override {
         qvr::takeContext(0x1A2B);
