@@ -75,7 +75,7 @@ bool escapeOnce(std::int32_t card, const std::uint8_t* bytes, std::size_t count,
         code != pcsc::kFallbackEscapeControlCode) {
         result = escapeWithCode(pcsc::kFallbackEscapeControlCode, card, bytes, count, reply,
                                 capacity, length);
-
+        if (result == SCARD_S_SUCCESS) rememberEscapeCode(card, pcsc::kFallbackEscapeControlCode);
     }
     return delivered(result, length, capacity, received);
 }

@@ -165,8 +165,9 @@ TEST_F(WireTest, RefusedOrShortEscapeIsATransportFailure) {
 }
 
 // Linux's CCID driver numbers its escape 1 and calls 3500 an unsupported feature:
-// the same bytes then go once more under its number; no other refusal is retried.
-TEST_F(WireTest, EscapeUnknownToTheDriverIsSentAgainUnderTheCcidNumber) {
+// the same bytes then go once more under its number, and the handle keeps the
+// number its driver took; no other refusal is retried.
+TEST_F(WireTest, EscapeNumberTheDriverTookIsKeptForTheHandle) {
 #ifdef _WIN32
     GTEST_SKIP() << "Windows' CCID drivers know the escape only as 3500";
 #endif
@@ -174,22 +175,54 @@ TEST_F(WireTest, EscapeUnknownToTheDriverIsSentAgainUnderTheCcidNumber) {
     std::array<std::uint8_t, 251> reply{};
     std::int32_t length = 0;
     pcsc_double::failNext(Call::Control, SCARD_E_UNSUPPORTED_FEATURE);
-    pcsc_double::replyWith(hex("D5 03 32 01 06 07 90 00"));
+    answer("D5 03 32 01 06 07 90 00");
     EXPECT_EQ(oFirmwareVer(card, reply.data(), &length), QVR_SW_SUCCESS);
     EXPECT_EQ(hexPrefix(reply.data(), static_cast<std::size_t>(length)), "D5 03 32 01 06 07");
-    ASSERT_EQ(pcsc_double::controls().size(), 2u);
-    EXPECT_EQ(pcsc_double::controls()[0].code, kEscapeCode);
-    EXPECT_EQ(pcsc_double::controls()[1].code, 0x42000001u);
-    EXPECT_EQ(hexOf(pcsc_double::controls()[1].sent), "FF 00 00 00 02 D4 02");
+    answer("D5 33 90 00");
+    EXPECT_EQ(oConfigureReader(card, reply.data(), &length), QVR_SW_SUCCESS);
+    const auto& controls = pcsc_double::controls();
+    ASSERT_EQ(controls.size(), 3u) << "three calls for two commands";
+    EXPECT_EQ(controls[0].code, kEscapeCode);
+    EXPECT_EQ(controls[1].code, 0x42000001u);
+    EXPECT_EQ(hexOf(controls[1].sent), "FF 00 00 00 02 D4 02");
+    EXPECT_EQ(controls[2].code, 0x42000001u);
 
+    pcsc_double::failNext(Call::Control, SCARD_E_UNSUPPORTED_FEATURE);
+    EXPECT_EQ(oFirmwareVer(card, reply.data(), &length), QVR_TRANSPORT_FAILED);
+    pcsc_double::failNext(Call::Control, SCARD_E_NOT_TRANSACTED);
+    EXPECT_EQ(oFirmwareVer(card, reply.data(), &length), QVR_TRANSPORT_FAILED);
+    EXPECT_EQ(controls.size(), 5u) << "each refusal of the kept number is final";
+    EXPECT_EQ(controls[4].code, 0x42000001u);
+    oDisconnectPCSCReader(card);
+
+    // A new connection starts again with 3500, also under the same handle value.
+    const std::int32_t again = connectWithEmptyField();
+    answer("D5 33 90 00");
+    EXPECT_EQ(oConfigureReader(again, reply.data(), &length), QVR_SW_SUCCESS);
+    EXPECT_EQ(controls.back().code, kEscapeCode);
+    oDisconnectPCSCReader(again);
+}
+
+TEST_F(WireTest, EscapeNumberTheDriverRefusedIsNotKept) {
+#ifdef _WIN32
+    GTEST_SKIP() << "Windows' CCID drivers know the escape only as 3500";
+#endif
+    const std::int32_t card = connectWithEmptyField();
+    std::array<std::uint8_t, 251> reply{};
+    std::int32_t length = 0;
+    // The CCID driver without its escape option: 3500 unknown, 1 not allowed.
+    pcsc_double::failNext(Call::Control, SCARD_E_UNSUPPORTED_FEATURE);
+    pcsc_double::failTransmit(SCARD_E_NOT_TRANSACTED);
+    EXPECT_EQ(oFirmwareVer(card, reply.data(), &length), QVR_TRANSPORT_FAILED);
+    EXPECT_EQ(pcsc_double::controls().size(), 2u);
     pcsc_double::failAll(Call::Control, SCARD_E_UNSUPPORTED_FEATURE);
     EXPECT_EQ(oFirmwareVer(card, reply.data(), &length), QVR_TRANSPORT_FAILED);
     EXPECT_EQ(pcsc_double::controls().size(), 4u) << "one retry, not a loop";
     pcsc_double::failAll(Call::Control, SCARD_S_SUCCESS);
-
-    pcsc_double::failNext(Call::Control, SCARD_E_NOT_TRANSACTED);
-    EXPECT_EQ(oFirmwareVer(card, reply.data(), &length), QVR_TRANSPORT_FAILED);
-    EXPECT_EQ(pcsc_double::controls().size(), 5u) << "a refusal of the escape itself is final";
+    answer("D5 33 90 00");
+    EXPECT_EQ(oConfigureReader(card, reply.data(), &length), QVR_SW_SUCCESS);
+    ASSERT_EQ(pcsc_double::controls().size(), 5u);
+    EXPECT_EQ(pcsc_double::controls()[4].code, kEscapeCode);
     oDisconnectPCSCReader(card);
 }
 
