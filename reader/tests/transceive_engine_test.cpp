@@ -56,6 +56,16 @@ bool untouchedFrom(const EngineRun& r, std::size_t from) {
     return true;
 }
 
+// A handle the context table knows as a T=1 card connection, as a connect under
+// T=1 leaves it, for as long as the object lives.
+struct T1Handle {
+    static constexpr std::int32_t kCard = 0x7101;
+    T1Handle() { qvr::rememberContext(kCard, 0, qvr::Link::kCardT1); }
+    ~T1Handle() { qvr::takeContext(kCard); }
+    T1Handle(const T1Handle&) = delete;
+    T1Handle& operator=(const T1Handle&) = delete;
+};
+
 // ---- Trimming of GET RESPONSE answers, one row per case ----------------------------
 
 struct TrimCase {
@@ -80,6 +90,24 @@ TEST_P(TrimTable, DeliversTheListedBytesAndStatus) {
     EXPECT_EQ(delivered(r), hexOf(hex(c.delivered)));
     EXPECT_EQ(r.replyLength, static_cast<std::int32_t>(hex(c.delivered).size()));
     EXPECT_TRUE(untouchedFrom(r, hex(c.delivered).size())) << "bytes written past the reply";
+}
+
+// Under T=1 the reader answers whole; such an answer of more than two bytes is
+// trimmed as the same bytes fetched with GET RESPONSE, in one transmit that may
+// receive the engine's whole buffer.
+TEST_P(TrimTable, WholeAnswerUnderT1IsTrimmedTheSame) {
+    const TrimCase& c = GetParam();
+    if (hex(c.answer).size() <= 2) GTEST_SKIP() << "two bytes under T=1 are a direct answer";
+    const T1Handle t1;
+    answer(c.answer);
+    const EngineRun r = run(c.mode, c.responseClass, "D4 4A 01 03 00", 4, T1Handle::kCard);
+    EXPECT_EQ(r.status, c.status);
+    EXPECT_EQ(delivered(r), hexOf(hex(c.delivered)));
+    EXPECT_EQ(r.replyLength, static_cast<std::int32_t>(hex(c.delivered).size()));
+    EXPECT_TRUE(untouchedFrom(r, hex(c.delivered).size())) << "bytes written past the reply";
+    const Bytes frame = hex(c.mode == kModeDataExchange ? "FF 00 00 00 08 D4 40 01 D4 4A 01 03 00"
+                                                        : "FF 00 00 00 05 D4 4A 01 03 00");
+    expectWire({{hexOf(frame), 1000}}, SCARD_PROTOCOL_T1);
 }
 
 const std::string kNine = "D5 4B 01 01 A1 A2 A3 90 00";
@@ -433,6 +461,59 @@ TEST_F(EscapeTest, AnswerLongerThanTheEngineBufferIsATransportFailure) {
     EXPECT_EQ(r.status, QVR_TRANSPORT_FAILED);
     EXPECT_EQ(r.replyLength, 0);
     EXPECT_TRUE(untouchedFrom(r, 0));
+}
+
+// ---- A card connection under T=1 ----------------------------------------------------
+
+class T1Test : public WireTest {
+protected:
+    const T1Handle t1;
+};
+
+TEST_F(T1Test, AnnouncedAnswerIsFetchedWithCapacityExactlyLe) {
+    answer("61 05");
+    answer("D5 45 00 90 00");
+    const EngineRun r = run(kModeDirect, kClassCardData, "D4 44 01", 4, T1Handle::kCard);
+    expectWire({{"FF 00 00 00 03 D4 44 01", 1000}, {"FF C0 00 00 05", 5}}, SCARD_PROTOCOL_T1);
+    EXPECT_EQ(r.status, QVR_SW_SUCCESS);
+    EXPECT_EQ(delivered(r), "D5 45 00");
+}
+
+TEST_F(T1Test, LedBuzzerKeepsItsCapacityAndReportsOnlyTheTransmit) {
+    answer("90 03");
+    EngineRun r = run(kModeLedBuzzer, kClassCardData, "01 01 01 01", 4, T1Handle::kCard);
+    expectWire({{"FF 00 40 50 04 01 01 01 01", 4}}, SCARD_PROTOCOL_T1);
+    EXPECT_EQ(r.status, QVR_SW_SUCCESS);
+    EXPECT_EQ(r.replyLength, 0);
+    pcsc_double::failTransmit(SCARD_E_NO_SMARTCARD);
+    r = run(kModeLedBuzzer, kClassCardData, "01 01 01 01", 4, T1Handle::kCard);
+    EXPECT_EQ(r.status, QVR_LED_TRANSMIT_FAILED);
+}
+
+TEST_F(T1Test, ShortRefusedOrOversizedFirstReplyIsATransportFailure) {
+    answer("90");
+    EXPECT_EQ(run(kModeDirect, kClassCardData, "D4 02", 4, T1Handle::kCard).status, QVR_TRANSPORT_FAILED);
+    pcsc_double::failTransmit(SCARD_E_COMM_DATA_LOST);
+    EXPECT_EQ(run(kModeDataExchange, kClassCardData, "00 B0 00 00 00", 1000, T1Handle::kCard).status,
+              QVR_TRANSPORT_FAILED);
+    pcsc_double::replyWith(Bytes(1001, 0x90));
+    const EngineRun r = run(kModeDataExchange, kClassCardAnswer, "00 B0 00 00 00", 1000, T1Handle::kCard);
+    EXPECT_EQ(r.status, QVR_TRANSPORT_FAILED);
+    EXPECT_EQ(r.replyLength, 0);
+    EXPECT_TRUE(untouchedFrom(r, 0));
+    EXPECT_EQ(run(kModeDirect, kClassCardData, "D4 02", -1, T1Handle::kCard).status, QVR_NOT_SENT);
+    EXPECT_EQ(pcsc_double::transmits().size(), 3u);
+}
+
+TEST_F(T1Test, RawPassThroughKeepsTheCallersCapacityAndItsGetResponse) {
+    answer("04 A1 B2 C3 90 00");
+    EXPECT_EQ(runRaw("FF CA 00 00 00", 16, T1Handle::kCard).result, 6);
+    answer("61 00");
+    answer("90 00");
+    EXPECT_EQ(runRaw("00 B0 00 00 00", 300, T1Handle::kCard).result, 2);
+    expectWire({{"FF CA 00 00 00", 16}, {"00 B0 00 00 00", 300}, {"00 C0 00 00 00", 258}}, SCARD_PROTOCOL_T1);
+    answer("04 A1 B2 C3 90 00");
+    EXPECT_EQ(runRaw("FF CA 00 00 00", 5, T1Handle::kCard).result, 0) << "longer than the capacity";
 }
 
 }  // namespace
