@@ -2,6 +2,7 @@
 // trimming table row by row.
 #include <array>
 #include <cstring>
+#include <vector>
 
 #include "context_table.h"
 #include "reader_api.h"
@@ -95,9 +96,10 @@ TEST_P(TrimTable, DeliversTheListedBytesAndStatus) {
 // Under T=1 the reader answers whole; such an answer of more than two bytes is
 // trimmed as the same bytes fetched with GET RESPONSE, in one transmit that may
 // receive the engine's whole buffer.
-TEST_P(TrimTable, WholeAnswerUnderT1IsTrimmedTheSame) {
+class TrimTableUnderT1 : public WireTest, public ::testing::WithParamInterface<TrimCase> {};
+
+TEST_P(TrimTableUnderT1, WholeAnswerIsTrimmedTheSame) {
     const TrimCase& c = GetParam();
-    if (hex(c.answer).size() <= 2) GTEST_SKIP() << "two bytes under T=1 are a direct answer";
     const T1Handle t1;
     answer(c.answer);
     const EngineRun r = run(c.mode, c.responseClass, "D4 4A 01 03 00", 4, T1Handle::kCard);
@@ -112,35 +114,47 @@ TEST_P(TrimTable, WholeAnswerUnderT1IsTrimmedTheSame) {
 
 const std::string kNine = "D5 4B 01 01 A1 A2 A3 90 00";
 
-INSTANTIATE_TEST_SUITE_P(
-    Rows, TrimTable,
-    ::testing::Values(
-        // Mode 8: short answers arrive whole but for the reader's status, whatever the class.
-        TrimCase{"Direct2", kModeDirect, kClassCardData, "90 00", QVR_SW_SUCCESS, ""},
-        TrimCase{"Direct5", kModeDirect, kClassCardData, "D5 45 00 90 00", QVR_SW_SUCCESS, "D5 45 00"},
-        TrimCase{"Direct8Class11", kModeDirect, kClassCardData, "D5 03 32 01 06 07 90 00", QVR_SW_SUCCESS, "D5 03 32 01 06 07"},
-        TrimCase{"Direct8ClassOther", kModeDirect, 0x0D, "D5 03 32 01 06 07 90 00", QVR_SW_SUCCESS, "D5 03 32 01 06 07"},
-        TrimCase{"Direct8ReaderError", kModeDirect, kClassCardAnswer, "D5 03 32 01 63 00", 0x6300, "D5 03 32 01"},
-        // Mode 8, nine bytes or more: the class decides how many leading bytes go.
-        TrimCase{"Direct9Class11", kModeDirect, kClassCardData, kNine, QVR_SW_SUCCESS, "A1 A2 A3"},
-        TrimCase{"Direct9Class12", kModeDirect, kClassCardAnswer, kNine, QVR_SW_SUCCESS, "01 A1 A2 A3"},
-        TrimCase{"Direct9ClassFF", kModeDirect, kClassChipData, kNine, QVR_SW_SUCCESS, "01 01 A1 A2 A3"},
-        TrimCase{"Direct9ClassOther", kModeDirect, 0x0D, kNine, 0, ""},
-        TrimCase{"Direct9StatusIsLastTwo", kModeDirect, kClassChipData, "D5 4B 01 01 A1 A2 A3 6A 82", 0x6A82, "01 01 A1 A2 A3"},
-        // Mode 9: card data with the card's status word, or the whole card answer.
-        TrimCase{"Exchange8Class11", kModeDataExchange, kClassCardData, "D5 41 00 AA BB 6A 82 90 00", 0x6A82, "AA BB"},
-        TrimCase{"Exchange8Class12", kModeDataExchange, kClassCardAnswer, "D5 41 00 AA BB 6A 82 90 00", QVR_SW_SUCCESS, "AA BB 6A 82"},
-        TrimCase{"ExchangeExactly8Class11", kModeDataExchange, kClassCardData, "D5 41 00 AA 90 00 90 00", QVR_SW_SUCCESS, "AA"},
-        TrimCase{"ExchangeExactly8Class12", kModeDataExchange, kClassCardAnswer, "D5 41 00 AA 90 00 90 00", QVR_SW_SUCCESS, "AA 90 00"},
-        TrimCase{"ExchangeChipErrorClass11", kModeDataExchange, kClassCardData, "D5 41 01 90 00", 0x4101, "D5 41 01"},
-        TrimCase{"ExchangeChipErrorClass12", kModeDataExchange, kClassCardAnswer, "D5 41 01 90 00", QVR_SW_SUCCESS, "D5 41 01"},
-        TrimCase{"Exchange7Class11", kModeDataExchange, kClassCardData, "D5 41 00 90 00 90 00", QVR_SW_SUCCESS, "D5 41 00 90 00"},
-        TrimCase{"Exchange2Class11", kModeDataExchange, kClassCardData, "90 00", 0x0000, ""},
-        TrimCase{"Exchange3Class11", kModeDataExchange, kClassCardData, "41 90 00", 0x0041, "41"},
-        TrimCase{"Exchange2Class12", kModeDataExchange, kClassCardAnswer, "63 00", 0x6300, ""},
-        TrimCase{"ExchangeClassFF", kModeDataExchange, kClassChipData, "D5 41 00 AA BB 90 00 90 00", QVR_TRANSPORT_FAILED, ""},
-        TrimCase{"ExchangeClass0", kModeDataExchange, 0, "90 00", QVR_TRANSPORT_FAILED, ""}),
-    [](const auto& testCase) { return std::string(testCase.param.name); });
+const std::vector<TrimCase> kTrimRows{
+    // Mode 8: short answers arrive whole but for the reader's status, whatever the class.
+    TrimCase{"Direct2", kModeDirect, kClassCardData, "90 00", QVR_SW_SUCCESS, ""},
+    TrimCase{"Direct5", kModeDirect, kClassCardData, "D5 45 00 90 00", QVR_SW_SUCCESS, "D5 45 00"},
+    TrimCase{"Direct8Class11", kModeDirect, kClassCardData, "D5 03 32 01 06 07 90 00", QVR_SW_SUCCESS, "D5 03 32 01 06 07"},
+    TrimCase{"Direct8ClassOther", kModeDirect, 0x0D, "D5 03 32 01 06 07 90 00", QVR_SW_SUCCESS, "D5 03 32 01 06 07"},
+    TrimCase{"Direct8ReaderError", kModeDirect, kClassCardAnswer, "D5 03 32 01 63 00", 0x6300, "D5 03 32 01"},
+    // Mode 8, nine bytes or more: the class decides how many leading bytes go.
+    TrimCase{"Direct9Class11", kModeDirect, kClassCardData, kNine, QVR_SW_SUCCESS, "A1 A2 A3"},
+    TrimCase{"Direct9Class12", kModeDirect, kClassCardAnswer, kNine, QVR_SW_SUCCESS, "01 A1 A2 A3"},
+    TrimCase{"Direct9ClassFF", kModeDirect, kClassChipData, kNine, QVR_SW_SUCCESS, "01 01 A1 A2 A3"},
+    TrimCase{"Direct9ClassOther", kModeDirect, 0x0D, kNine, 0, ""},
+    TrimCase{"Direct9StatusIsLastTwo", kModeDirect, kClassChipData, "D5 4B 01 01 A1 A2 A3 6A 82", 0x6A82, "01 01 A1 A2 A3"},
+    // Mode 9: card data with the card's status word, or the whole card answer.
+    TrimCase{"Exchange8Class11", kModeDataExchange, kClassCardData, "D5 41 00 AA BB 6A 82 90 00", 0x6A82, "AA BB"},
+    TrimCase{"Exchange8Class12", kModeDataExchange, kClassCardAnswer, "D5 41 00 AA BB 6A 82 90 00", QVR_SW_SUCCESS, "AA BB 6A 82"},
+    TrimCase{"ExchangeExactly8Class11", kModeDataExchange, kClassCardData, "D5 41 00 AA 90 00 90 00", QVR_SW_SUCCESS, "AA"},
+    TrimCase{"ExchangeExactly8Class12", kModeDataExchange, kClassCardAnswer, "D5 41 00 AA 90 00 90 00", QVR_SW_SUCCESS, "AA 90 00"},
+    TrimCase{"ExchangeChipErrorClass11", kModeDataExchange, kClassCardData, "D5 41 01 90 00", 0x4101, "D5 41 01"},
+    TrimCase{"ExchangeChipErrorClass12", kModeDataExchange, kClassCardAnswer, "D5 41 01 90 00", QVR_SW_SUCCESS, "D5 41 01"},
+    TrimCase{"Exchange7Class11", kModeDataExchange, kClassCardData, "D5 41 00 90 00 90 00", QVR_SW_SUCCESS, "D5 41 00 90 00"},
+    TrimCase{"Exchange2Class11", kModeDataExchange, kClassCardData, "90 00", 0x0000, ""},
+    TrimCase{"Exchange3Class11", kModeDataExchange, kClassCardData, "41 90 00", 0x0041, "41"},
+    TrimCase{"Exchange2Class12", kModeDataExchange, kClassCardAnswer, "63 00", 0x6300, ""},
+    TrimCase{"ExchangeClassFF", kModeDataExchange, kClassChipData, "D5 41 00 AA BB 90 00 90 00", QVR_TRANSPORT_FAILED, ""},
+    TrimCase{"ExchangeClass0", kModeDataExchange, 0, "90 00", QVR_TRANSPORT_FAILED, ""},
+};
+
+INSTANTIATE_TEST_SUITE_P(Rows, TrimTable, ::testing::ValuesIn(kTrimRows),
+                         [](const auto& testCase) { return std::string(testCase.param.name); });
+
+// Two bytes under T=1 are a direct answer, fewer a failed transmit (see DirectAnswers).
+std::vector<TrimCase> wholeAnswerRows() {
+    std::vector<TrimCase> rows;
+    for (const TrimCase& row : kTrimRows)
+        if (hex(row.answer).size() > 2) rows.push_back(row);
+    return rows;
+}
+
+INSTANTIATE_TEST_SUITE_P(Rows, TrimTableUnderT1, ::testing::ValuesIn(wholeAnswerRows()),
+                         [](const auto& testCase) { return std::string(testCase.param.name); });
 
 TEST_F(WireTest, DirectAnswerShorterThanTwoAfterGetResponseIsTransportFailure) {
     answer("61 01");
