@@ -1,6 +1,7 @@
 // Every export of the shipped reader library fed with arbitrary reader answers and
-// arbitrary caller arguments, on a card connection or on a direct one (no card in
-// the field: commands go through the escape and answers come whole). Checks the invariants a caller relies on: nothing
+// arbitrary caller arguments, on a card connection (T=0 or T=1) or on a direct one (no
+// card in the field: commands go through the escape and answers come whole). Checks the
+// invariants a caller relies on: nothing
 // written past the 251 bytes of a reply buffer (or the capacity of a raw exchange),
 // a reply length within what was delivered except for a direct answer, and results
 // that are documented codes or status words.
@@ -77,12 +78,20 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     FuzzedDataProvider in(data, size);
     pcsc_double::reset();
     std::int32_t card = in.ConsumeIntegralInRange(0, 9) == 0 ? 0 : 0x1A2B;
-    const bool direct = card != 0 && in.ConsumeIntegralInRange(0, 3) == 0;
+    const int road = card == 0 ? 0 : in.ConsumeIntegralInRange(0, 3);
+    const bool direct = road == 1;
+    const bool t1 = road == 2;
     if (direct) {
         pcsc_double::connectInMode(SCARD_SHARE_SHARED, SCARD_E_NO_SMARTCARD);
         pcsc_double::connectInMode(SCARD_SHARE_DIRECT, SCARD_S_SUCCESS, 0x3C4D, 0);
         card = oConnectPCSCReader();
         check(card == 0x3C4D);
+    }
+    if (t1) {
+        // The CCID driver gives an ACR122U with a tag T=1: whole answers.
+        pcsc_double::setConnectResult(0x1A2B, SCARD_PROTOCOL_T1);
+        card = oConnectPCSCReader();
+        check(card == 0x1A2B);
     }
     for (int i = 0; i < 2; ++i) {
         if (in.ConsumeIntegralInRange(0, 9) == 0) pcsc_double::failTransmit(SCARD_E_NO_SMARTCARD);
@@ -104,7 +113,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::size_t firstReplyLimit = 1000;
     check(length == -7 || (length >= 0 && static_cast<std::size_t>(length) <= kReply) ||
           (directAnswerPossible && static_cast<std::size_t>(length) <= firstReplyLimit - 2));
-    if (direct) check(oDisconnectPCSCReader(card) == QVR_SW_SUCCESS && pcsc_double::openContexts() == 0);
+    if (direct || t1) check(oDisconnectPCSCReader(card) == QVR_SW_SUCCESS && pcsc_double::openContexts() == 0);
     delete[] reply;
     return 0;
 }

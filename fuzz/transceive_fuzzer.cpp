@@ -1,5 +1,6 @@
 // The transceive engine fed with arbitrary reader answers, modes, classes, command
-// lengths and capacities, on a card connection or a direct one (the escape), checked
+// lengths and capacities, on a card connection under T=0 or T=1 or a direct one (the
+// escape), checked
 // against a model of the reader protocol written independently of the engine: the
 // same bytes on the wire, the same capacities, the same status, reply length and
 // delivered bytes, and nothing written past them.
@@ -38,7 +39,7 @@ struct Script {
     Bytes first;
     bool secondFails;
     Bytes second;
-    bool direct;  // a direct connection: one escape, answered whole
+    Link link;  // T=1 and the escape answer whole; T=1 may still announce with 61 Le
 };
 
 struct Outcome {
@@ -78,7 +79,11 @@ Script readScript(FuzzedDataProvider& in) {
     s.secondFails = in.ConsumeIntegralInRange(0, 15) == 0;
     s.first = reply(in);
     s.second = in.ConsumeBytes<std::uint8_t>(in.ConsumeIntegralInRange<std::size_t>(0, 300));
-    s.direct = in.ConsumeIntegralInRange(0, 3) == 0;
+    switch (in.ConsumeIntegralInRange(0, 3)) {
+        case 0: s.link = Link::kDirect; break;
+        case 1: s.link = Link::kCardT1; break;
+        default: s.link = Link::kCardT0; break;
+    }
     return s;
 }
 
@@ -149,11 +154,13 @@ Outcome model(const Script& s, std::int32_t initialLength) {
     const std::int32_t limit = s.mode == kModeDataExchange ? 252 : 255;
     if (s.commandLength < 0 || s.commandLength > limit || s.capacity < 0) return o;
     if (s.mode != kModeLedBuzzer && s.mode != kModeDirect && s.mode != kModeDataExchange) return o;
-    if (s.direct) {
+    if (s.link == Link::kDirect) {
         modelEscape(s, o);
         return o;
     }
-    const DWORD capacity = static_cast<DWORD>(std::min(s.capacity, 1000));
+    // Under T=1 the first reply of modes 8 and 9 may fill the engine's whole buffer.
+    const bool whole = s.link == Link::kCardT1 && s.mode != kModeLedBuzzer;
+    const DWORD capacity = whole ? 1000 : static_cast<DWORD>(std::min(s.capacity, 1000));
     o.wire.push_back({frame(s), capacity});
     const bool firstOk = !s.firstFails && s.first.size() <= capacity;
     if (s.mode == kModeLedBuzzer) {
@@ -162,6 +169,10 @@ Outcome model(const Script& s, std::int32_t initialLength) {
     }
     o.status = QVR_TRANSPORT_FAILED;
     if (!firstOk || s.first.size() < 2) return o;
+    if (whole && s.first.size() > 2) {
+        trim(s, s.first, o);
+        return o;
+    }
     if (s.first.size() != 2 || s.first[0] != 0x61) {
         o.status = s.first[0] * 256 + s.first[1];
         o.replyLength = static_cast<std::int32_t>(s.first.size() - 2);
@@ -169,8 +180,6 @@ Outcome model(const Script& s, std::int32_t initialLength) {
     }
     const std::uint8_t le = s.first[1];
     o.wire.push_back({{0xFF, 0xC0, 0x00, 0x00, le}, le});
-    if (s.secondFails || s.second.size() > le) return o;
-
     if (s.secondFails || s.second.size() > le) return o;
     trim(s, s.second, o);
     return o;
@@ -186,7 +195,8 @@ void script(const Script& s) {
     else pcsc_double::replyWith(s.second);
 }
 
-// Transmits on a card connection, escapes (with the CCID escape code) on a direct one.
+// Transmits on a card connection (with the protocol information of its protocol),
+// escapes (with the CCID escape code) on a direct one.
 template <typename Exchanges>
 void checkExchanges(const Exchanges& sent, const Outcome& expected) {
     check(sent.size() == expected.wire.size());
@@ -196,9 +206,11 @@ void checkExchanges(const Exchanges& sent, const Outcome& expected) {
     }
 }
 
-void checkWire(bool direct, const Outcome& expected) {
-    if (!direct) {
+void checkWire(Link link, const Outcome& expected) {
+    if (link != Link::kDirect) {
         checkExchanges(pcsc_double::transmits(), expected);
+        for (const auto& transmit : pcsc_double::transmits())
+            check(link == Link::kCardT1 ? transmit.t1Pci : transmit.t0Pci);
         check(pcsc_double::controls().empty());
         return;
     }
@@ -221,7 +233,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     std::int32_t replyLength = -31;
     qvr::ReaderPart reader{};
     reader.card = s.card;
-    if (s.direct && s.card != 0) qvr::rememberContext(s.card, 0, true);
+    if (s.link != Link::kCardT0 && s.card != 0) qvr::rememberContext(s.card, 0, s.link);
     const std::int32_t status = qvr::Transceive(destination, s.capacity, reader, s.mode, s.responseClass,
                                                 s.command.data(), s.commandLength, &replyLength);
     const Outcome expected = model(s, -31);
@@ -232,7 +244,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     check(expected.delivered.empty() ||
           std::memcmp(destination, expected.delivered.data(), expected.delivered.size()) == 0);
     for (std::size_t i = expected.delivered.size(); i < kDestination; ++i) check(destination[i] == 0xA5);
-    checkWire(s.direct, expected);
+    checkWire(s.link, expected);
     qvr::takeContext(s.card);
     delete[] destination;
     return 0;

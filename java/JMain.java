@@ -95,9 +95,11 @@ public final class JMain {
      * Connects to the reader and keeps the card handle for every later call: the first PC/SC
      * reader, or the first whose name contains the text in the environment variable
      * {@code QVR_ACR122_READER}. The connection held from an earlier call is closed first.
-     * When no card lies on the reader, the connection is made directly to the reader; every
-     * method works over it as usual (on a real ACR122U the CCID driver must allow its escape
-     * for that, see docs/ferrow.md).
+     * With a card on the reader the connection is a shared one with T=1 (Linux's CCID driver
+     * offers the ACR122U no other protocol) or T=0; when no card lies on the reader, the
+     * connection is made directly to the reader. Every method works the same over each of them
+     * (for the direct one a real ACR122U's CCID driver must allow its escape, see
+     * docs/ferrow.md).
      *
      * @return {@code true} if a connection was made. A failed call leaves no connection: the
      *         card methods then fail until a later call succeeds.

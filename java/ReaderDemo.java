@@ -1,4 +1,9 @@
+import java.io.IOException;
 import java.io.PrintStream;
+import java.nio.file.Files;
+import java.nio.file.InvalidPathException;
+import java.nio.file.Path;
+import java.util.List;
 import java.util.Locale;
 
 /**
@@ -15,6 +20,10 @@ import java.util.Locale;
  * command (by default that SELECT) is sent to any card found. Exit codes: 0 when every step
  * went as expected, 1 when one did not (no reader, no card, a failed exchange), 2 for bad
  * arguments.
+ *
+ * <p>With {@code QVR_ACR122_TRACE} naming a file, the transcript also names the connection the
+ * reader library made (shared with its protocol, or direct to the reader), as the library's
+ * wire trace records it.
  */
 public final class ReaderDemo {
     /** SELECT by name of the NFC Forum NDEF tag application, D2 76 00 00 85 01 01. */
@@ -149,6 +158,8 @@ public final class ReaderDemo {
             explainNoReader();
             return EXIT_FAILED;
         }
+        String connection = connectionFromTrace(System.getenv("QVR_ACR122_TRACE"));
+        if (connection != null) out.println("    connection: " + connection);
         if (!report("set retries to one", "NativeSetRetryTimeToOne", JMain.NativeSetRetryTimeToOne())) {
             err.println("ferrow-java: the reader does not take commands. With no card on a real ACR122U the"
                     + " CCID driver must allow its escape: set bit 0x0001 of ifdDriverOptions in"
@@ -241,6 +252,33 @@ public final class ReaderDemo {
 
     private static String formatSeconds(double seconds) {
         return seconds == Math.rint(seconds) ? String.valueOf((long) seconds) : String.valueOf(seconds);
+    }
+
+    /**
+     * The last connection the reader library's wire trace file records as made: "shared, T=1"
+     * (what Linux's CCID driver gives an ACR122U with a card on it), "shared, T=0", or "direct
+     * to the reader" (no card in the field); null when the setting names no readable file.
+     */
+    static String connectionFromTrace(String setting) {
+        if (setting == null || setting.isEmpty() || setting.equals("stderr")) return null;
+        final List<String> lines;
+        try {
+            lines = Files.readAllLines(Path.of(setting));
+        } catch (IOException | InvalidPathException e) {
+            return null;
+        }
+        String connection = null;
+        for (String line : lines) {
+            if (!line.endsWith(" SCARD_S_SUCCESS")) continue;
+            if (line.contains(" connect direct ")) {
+                connection = "direct to the reader (no card in the field)";
+            } else if (line.contains(" connect shared ")) {
+                // pcsc-lite numbers the protocols 1 (T=0) and 2 (T=1).
+                connection = line.contains(" active=2 ") ? "shared, T=1"
+                        : line.contains(" active=1 ") ? "shared, T=0" : "shared";
+            }
+        }
+        return connection;
     }
 
     /** The PN532 type codes of cards that take ISO 7816 APDUs (ISO/IEC 14443-4). */

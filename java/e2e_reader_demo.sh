@@ -14,8 +14,11 @@ case_name=$4
 # preloads its runtime this way).
 java_environment=()
 read -r -a java_environment <<<"${JAVA_DEMO_ENVIRONMENT:-}"
+# The library's wire trace, from which the transcript names the connection.
+trace=$(mktemp)
+trap 'rm -f "$trace"' EXIT
 run_demo() {
-  env "${java_environment[@]}" "$java" -Djava.library.path="$library_dir" -jar "$jar" "$@"
+  env "${java_environment[@]}" QVR_ACR122_TRACE="$trace" "$java" -Djava.library.path="$library_dir" -jar "$jar" "$@"
 }
 expect() {
   grep -qF -- "$1" <<<"$transcript" || { echo "missing from the transcript: $1"; exit 1; }
@@ -29,6 +32,8 @@ case $case_name in
     echo "$transcript"
     [ "$status" -eq 0 ] || { echo "the demo exited with $status"; exit 1; }
     expect "NativeInitializeACR122       -> true"
+    # The virtual reader's driver offers T=1 only, as the CCID driver does.
+    expect "connection: shared, T=1"
     expect "tag type 0x23 (ISO/IEC 14443-4 Type B)"
     # Type 11 delivers the card's data without its status word 90 00.
     expect "11 bytes: C2 6F 08 84 06 A0 00 00 00 01 01"
@@ -66,6 +71,7 @@ case $case_name in
     echo "$transcript"
     [ "$status" -eq 1 ] || { echo "the demo should exit with 1 without a card, not $status"; exit 1; }
     expect "NativeInitializeACR122       -> true"
+    expect "connection: direct to the reader"
     expect "NativeSetRetryTimeToOne      -> true"
     expect "no card in the field: put one on the reader"
     expect "tag type 0x00 (no card)"

@@ -8,16 +8,22 @@
  * status word; QVR_SW_SUCCESS (0x9000) is success. A status taken from two answer
  * bytes is first byte * 256 + second byte; the library's own codes are listed below.
  *
- * Connections. oConnectPCSCReader connects to the reader shared, for protocol T=0:
- * the reader then announces each answer with 61 Le and the library fetches it with
- * GET RESPONSE. When no card lies on the reader the CCID driver refuses that
- * connection (SCARD_E_NO_SMARTCARD, or SCARD_W_REMOVED_CARD just after a card
+ * Connections. oConnectPCSCReader connects to the reader shared. On Linux it asks for
+ * T=0 or T=1: the CCID driver offers the ACR122U T=1 only and fails a connect for T=0
+ * alone, so there the connection is a T=1 one; on Windows it asks for T=0 alone. Under
+ * T=0 the reader announces each answer with 61 Le and the library fetches it with
+ * GET RESPONSE; under T=1 the reader answers in one piece (every transmit then goes
+ * with SCARD_PCI_T1). When no card lies on the reader the CCID driver refuses the
+ * shared connection (SCARD_E_NO_SMARTCARD, or SCARD_W_REMOVED_CARD just after a card
  * left); the library then connects directly to the reader (SCARD_SHARE_DIRECT) and
- * sends every command through the CCID escape (SCardControl with SCARD_CTL_CODE(3500)),
- * where the reader answers in one piece. Every function returns the same over either
- * connection for the same answer of the reader. The escape must be allowed in the
- * CCID driver (bit 0x0001 of ifdDriverOptions in its Info.plist, then restart pcscd);
- * a refused escape makes every command return QVR_TRANSPORT_FAILED.
+ * sends every command through the CCID escape (SCardControl with SCARD_CTL_CODE(3500),
+ * or with the CCID driver's own number 1 once the driver called 3500 unsupported; the
+ * number that worked is kept for the handle), where the reader answers in one piece.
+ * A caller sees nothing different: every function returns the same result, reply
+ * bytes, reply length and tag type over any of the three connections for the same
+ * answer of the reader. The escape must be allowed in the CCID driver (bit 0x0001 of
+ * ifdDriverOptions in its Info.plist, then restart pcscd); a refused escape makes
+ * every command return QVR_TRANSPORT_FAILED.
  *
  * Environment:
  *   QVR_ACR122_READER  text contained in the wanted reader's name (case-sensitive),
@@ -103,12 +109,12 @@ extern "C" {
 
 /* ---- Connection ---------------------------------------------------------------- */
 
-/* Connects to the chosen reader (QVR_ACR122_READER, else the first): shared with T=0,
- * or, with no card in the field, directly to the reader (see above). Sends nothing.
- * Returns the card handle, or QVR_NO_HANDLE when PC/SC is not running, no reader
- * (or none matching) is there, the connection is refused, or the card connected
- * with another protocol than T=0. Each handle keeps one PC/SC context until
- * oDisconnectPCSCReader. */
+/* Connects to the chosen reader (QVR_ACR122_READER, else the first): shared with T=0
+ * or T=1 (T=0 alone on Windows), or, with no card in the field, directly to the reader
+ * (see above). Sends nothing. Returns the card handle, or QVR_NO_HANDLE when PC/SC is
+ * not running, no reader (or none matching) is there, the connection is refused, or
+ * the card connected with another protocol than T=0 or T=1. Each handle keeps one
+ * PC/SC context until oDisconnectPCSCReader. */
 QVR_API int32_t oConnectPCSCReader(void);
 
 /* Disconnects (powering the card down) and releases the handle's context, also

@@ -2,9 +2,9 @@
 // reader configuration whose DEVICENAME is the path of the virtual reader program's
 // socket, and sees through it what the CCID driver shows of a USB ACR122U: one slot,
 // a card only while the reader has activated a tag (or always, as the program is
-// told), the reader's pseudo-ATR with T=0 and T=1, pseudo-APDUs over the CCID
-// escape, and card arrival and removal reported at once from the driver's own event
-// function instead of pcscd's 400 ms poll.
+// told), the reader's pseudo-ATR, T=1 only (as the CCID driver offers the reader),
+// pseudo-APDUs over the CCID escape, and card arrival and removal reported at once
+// from the driver's own event function instead of pcscd's 400 ms poll.
 //
 // pcscd calls these functions from several threads; no exception leaves them.
 #include <algorithm>
@@ -44,6 +44,11 @@ struct Slot {
 };
 
 constexpr std::string_view kSocketPrefix = "unix:";
+
+// The protocols the USB ACR122U's CCID class descriptor offers: T=1 only (dwProtocols
+// 00000002 in the CCID driver's reader list). The pseudo-ATR names T=0 as well, so
+// pcscd may ask for it; the CCID driver then answers "not supported by reader".
+constexpr DWORD kReaderProtocols = SCARD_PROTOCOL_T1;
 
 std::mutex slotsMutex;
 std::map<DWORD, std::shared_ptr<Slot>> slots;
@@ -194,12 +199,13 @@ VREADER_IFD_EXPORT RESPONSECODE IFDHSetCapabilities(DWORD, DWORD, DWORD, PUCHAR)
     return IFD_NOT_SUPPORTED;
 }
 
-// The pseudo-ATR offers T=0 and T=1; either may be chosen, nothing else.
+// A protocol the reader does not offer fails as in the CCID driver, with
+// IFD_ERROR_NOT_SUPPORTED: pcscd takes that as a failed PTS and fails the connect
+// (SCARD_W_UNRESPONSIVE_CARD) of a client that asked for T=0 alone.
 VREADER_IFD_EXPORT RESPONSECODE IFDHSetProtocolParameters(DWORD Lun, DWORD Protocol, UCHAR, UCHAR, UCHAR,
                                                           UCHAR) {
     if (!slotFor(Lun)) return IFD_COMMUNICATION_ERROR;
-    return Protocol == SCARD_PROTOCOL_T0 || Protocol == SCARD_PROTOCOL_T1 ? IFD_SUCCESS
-                                                                          : IFD_PROTOCOL_NOT_SUPPORTED;
+    return (Protocol & kReaderProtocols) != 0 ? IFD_SUCCESS : IFD_ERROR_NOT_SUPPORTED;
 }
 
 VREADER_IFD_EXPORT RESPONSECODE IFDHPowerICC(DWORD Lun, DWORD Action, PUCHAR Atr, PDWORD AtrLength) {
@@ -222,8 +228,8 @@ VREADER_IFD_EXPORT RESPONSECODE IFDHPowerICC(DWORD Lun, DWORD Action, PUCHAR Atr
     }
 }
 
-// pcscd gives the protocol as its number: 0 for T=0, 1 for T=1. Under T=0 the reader
-// announces a chip answer with 61 Le; under T=1 it answers in one piece.
+// pcscd gives the protocol as its number: 1 for T=1, the only one the reader
+// offers; under T=1 it answers in one piece.
 VREADER_IFD_EXPORT RESPONSECODE IFDHTransmitToICC(DWORD Lun, SCARD_IO_HEADER SendPci, PUCHAR TxBuffer,
                                                   DWORD TxLength, PUCHAR RxBuffer, PDWORD RxLength,
                                                   PSCARD_IO_HEADER) {
@@ -232,10 +238,10 @@ VREADER_IFD_EXPORT RESPONSECODE IFDHTransmitToICC(DWORD Lun, SCARD_IO_HEADER Sen
     *RxLength = 0;
     const auto slot = slotFor(Lun);
     if (!slot || (TxBuffer == nullptr && TxLength > 0)) return IFD_COMMUNICATION_ERROR;
-    if (SendPci.Protocol > 1) return IFD_PROTOCOL_NOT_SUPPORTED;
+    if (SendPci.Protocol != 1) return IFD_PROTOCOL_NOT_SUPPORTED;
     try {
-        const MessageType type = SendPci.Protocol == 0 ? MessageType::kTransmitT0 : MessageType::kTransmitT1;
-        const auto reply = slot->connection.request({type, link::Bytes(TxBuffer, TxBuffer + TxLength)});
+        const auto reply = slot->connection.request(
+            {MessageType::kTransmitT1, link::Bytes(TxBuffer, TxBuffer + TxLength)});
         return answerResult(reply, RxBuffer, capacity, *RxLength);
     } catch (...) {
         return IFD_COMMUNICATION_ERROR;

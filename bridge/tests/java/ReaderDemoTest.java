@@ -1,10 +1,13 @@
 import static org.junit.jupiter.api.Assertions.assertEquals;
 import static org.junit.jupiter.api.Assertions.assertFalse;
+import static org.junit.jupiter.api.Assertions.assertNull;
 import static org.junit.jupiter.api.Assertions.assertTrue;
 
 import java.io.ByteArrayOutputStream;
 import java.io.PrintStream;
 import java.nio.charset.StandardCharsets;
+import java.nio.file.Files;
+import java.nio.file.Path;
 import java.util.List;
 import org.junit.jupiter.api.Test;
 import org.junit.jupiter.params.ParameterizedTest;
@@ -65,6 +68,30 @@ class ReaderDemoTest {
         assertTrue(run.says("exchange, type 12"), run.toString());
         assertTrue(run.says("failed, status 6A82   UNEXPECTED"), run.toString());
         assertTrue(run.says("done: some steps failed"), run.toString());
+    }
+
+    // The library's wire trace names each connect; the last one made is the demo's.
+    @ParameterizedTest
+    @CsvSource(delimiter = '|', value = {
+        "connect shared protocols=3 active=2 reader=\"R\" sent= received= result=0x00000000 SCARD_S_SUCCESS|shared, T=1",
+        "connect shared protocols=3 active=1 reader=\"R\" sent= received= result=0x00000000 SCARD_S_SUCCESS|shared, T=0",
+        "connect direct protocols=0 active=0 reader=\"R\" sent= received= result=0x00000000 SCARD_S_SUCCESS|direct to the reader (no card in the field)",
+    })
+    void theTranscriptNamesTheConnectionFromTheWireTrace(String connect, String named) throws Exception {
+        Path trace = Files.createTempFile("reader-demo", ".trace");
+        try {
+            Files.write(trace, List.of(
+                    "T handle=0x00000000 connect shared protocols=3 active=0 reader=\"R\" sent= received="
+                            + " result=0x8010000C SCARD_E_NO_SMARTCARD",
+                    "T handle=0x00001234 " + connect,
+                    "T handle=0x00001234 transmit sent=FF00000002D402 received=D503320106079000"
+                            + " result=0x00000000 SCARD_S_SUCCESS"));
+            assertEquals(named, ReaderDemo.connectionFromTrace(trace.toString()));
+        } finally {
+            Files.delete(trace);
+        }
+        assertNull(ReaderDemo.connectionFromTrace("stderr"));
+        assertNull(ReaderDemo.connectionFromTrace(trace.toString()));
     }
 
     @Test

@@ -1,7 +1,7 @@
 // The project's pcscd driver as PC/SC clients meet it, with card presence as the CCID
 // driver reports it and an empty field at start: one reader, the CCID escape without
 // a card, card arrival and removal reported by the driver's own event function, the
-// reader model's ATR, and T=0 and T=1.
+// reader model's ATR, and T=1 only, as the CCID driver offers the reader.
 #include <cstring>
 #include <thread>
 
@@ -110,7 +110,7 @@ TEST_F(Driver, CardArrivalAndRemovalReachPcscAsEventsWithTheModelsAtr) {
     ASSERT_EQ(vreader::e2e::control("insert typeb"), "ok");
     ASSERT_TRUE(wait_for(SCARD_STATE_PRESENT, 5000ms));
     EXPECT_EQ(formatHex(atr), formatHex(modelAtr("typeb")));
-    ASSERT_EQ(connect(SCARD_SHARE_SHARED, SCARD_PROTOCOL_T0), SCARD_S_SUCCESS);
+    ASSERT_EQ(connect(SCARD_SHARE_SHARED, SCARD_PROTOCOL_T0 | SCARD_PROTOCOL_T1), SCARD_S_SUCCESS);
 
     // Another card in its place before pcscd looked again: still a new card, and the
     // handle to the first one is gone.
@@ -137,7 +137,7 @@ long cardStateQueries() {
 TEST_F(Driver, AnIdleReaderIsNotPolledAfterADisconnect) {
     ASSERT_EQ(vreader::e2e::control("insert typeb"), "ok");
     ASSERT_TRUE(wait_for(SCARD_STATE_PRESENT, 5000ms));
-    ASSERT_EQ(connect(SCARD_SHARE_SHARED, SCARD_PROTOCOL_T0), SCARD_S_SUCCESS);
+    ASSERT_EQ(connect(SCARD_SHARE_SHARED, SCARD_PROTOCOL_T0 | SCARD_PROTOCOL_T1), SCARD_S_SUCCESS);
     ASSERT_EQ(SCardDisconnect(card, SCARD_LEAVE_CARD), SCARD_S_SUCCESS);
     card = 0;
     std::this_thread::sleep_for(100ms);
@@ -148,11 +148,15 @@ TEST_F(Driver, AnIdleReaderIsNotPolledAfterADisconnect) {
     EXPECT_LE(asked, 2);
 }
 
-TEST_F(Driver, T0AnnouncesAnswersT1GivesThemWhole) {
+// The pseudo-ATR names T=0 and T=1, but the reader offers only T=1: pcscd chooses it
+// when a client allows both, and a client that asks for T=0 alone fails as the CCID
+// driver makes it fail (its PTS is refused, pcscd reports the card unresponsive).
+TEST_F(Driver, T1GivesAnswersWholeAndT0AloneIsRefused) {
     ASSERT_EQ(vreader::e2e::control("insert typeb"), "ok");
     ASSERT_TRUE(wait_for(SCARD_STATE_PRESENT, 5000ms));
 
-    ASSERT_EQ(connect(SCARD_SHARE_SHARED, SCARD_PROTOCOL_T1), SCARD_S_SUCCESS) << "ATR " << formatHex(atr);
+    ASSERT_EQ(connect(SCARD_SHARE_SHARED, SCARD_PROTOCOL_T0 | SCARD_PROTOCOL_T1), SCARD_S_SUCCESS)
+        << "ATR " << formatHex(atr);
     EXPECT_EQ(protocol, static_cast<DWORD>(SCARD_PROTOCOL_T1));
     Bytes answer(300);
     DWORD received = static_cast<DWORD>(answer.size());
@@ -162,15 +166,16 @@ TEST_F(Driver, T0AnnouncesAnswersT1GivesThemWhole) {
     answer.resize(received);
     EXPECT_EQ(formatHex(answer), formatHex(kFirmwareVersionWhole));
 
-    ASSERT_EQ(connect(SCARD_SHARE_SHARED, SCARD_PROTOCOL_T0), SCARD_S_SUCCESS);
-    EXPECT_EQ(protocol, static_cast<DWORD>(SCARD_PROTOCOL_T0));
-    answer.assign(300, 0);
-    received = static_cast<DWORD>(answer.size());
-    ASSERT_EQ(SCardTransmit(card, SCARD_PCI_T0, kDirectFirmwareVersion.data(),
-                            static_cast<DWORD>(kDirectFirmwareVersion.size()), nullptr, answer.data(), &received),
-              SCARD_S_SUCCESS);
-    answer.resize(received);
-    EXPECT_EQ(formatHex(answer), "61 08");
+    // While the card runs T=1, T=0 alone does not match it.
+    SCARDHANDLE other = 0;
+    DWORD otherProtocol = 0;
+    EXPECT_EQ(SCardConnect(context, kReader, SCARD_SHARE_SHARED, SCARD_PROTOCOL_T0, &other, &otherProtocol),
+              SCARD_E_PROTO_MISMATCH);
+    // After a reset pcscd negotiates anew, and the driver refuses the PTS to T=0.
+    EXPECT_EQ(connect(SCARD_SHARE_SHARED, SCARD_PROTOCOL_T0), SCARD_W_UNRESPONSIVE_CARD);
+    EXPECT_EQ(connect(SCARD_SHARE_SHARED, SCARD_PROTOCOL_T0), SCARD_W_UNRESPONSIVE_CARD);
+    EXPECT_EQ(connect(SCARD_SHARE_SHARED, SCARD_PROTOCOL_T0 | SCARD_PROTOCOL_T1), SCARD_S_SUCCESS);
+    EXPECT_EQ(protocol, static_cast<DWORD>(SCARD_PROTOCOL_T1));
 }
 
 }  // namespace

@@ -1,5 +1,6 @@
-// Not a test of speed: prints what one direct transmit + GET RESPONSE costs through
-// pcscd and the project's driver, and what the virtual reader itself spends per command.
+// Not a test of speed: prints what one direct transmit, answered whole under T=1,
+// costs through pcscd and the project's driver, and what the virtual reader itself
+// spends per command.
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
@@ -42,7 +43,7 @@ std::vector<double> timeExchanges(PcscSession& session, const Bytes& frame, cons
     return microseconds;
 }
 
-TEST_F(Measure, DirectTransmitAndGetResponseRoundTrip) {
+TEST_F(Measure, DirectTransmitRoundTrip) {
     const char* roundsText = std::getenv("VIRTUAL_READER_MEASURE_ROUNDS");
     const int rounds = roundsText ? std::atoi(roundsText) : 500;
     ASSERT_GT(rounds, 0);
@@ -53,11 +54,11 @@ TEST_F(Measure, DirectTransmitAndGetResponseRoundTrip) {
     const auto exchange = timeExchanges(session, kTypeBReadBinary, H("D5 41 00 6A 82"), rounds);
     ASSERT_EQ(firmware.size(), static_cast<std::size_t>(rounds));
     ASSERT_EQ(exchange.size(), static_cast<std::size_t>(rounds));
-    printFigures("GetFirmwareVersion (2 transmits)", firmware);
-    printFigures("InDataExchange to Type B (2 transmits)", exchange);
+    printFigures("GetFirmwareVersion (1 transmit)", firmware);
+    printFigures("InDataExchange to Type B (1 transmit)", exchange);
     const std::string stats = control("stats");
     std::printf("virtual reader, time inside the handler per command: %s\n", stats.c_str());
-    EXPECT_NE(stats.find("commands=" + std::to_string(4 * rounds)), std::string::npos) << stats;
+    EXPECT_NE(stats.find("commands=" + std::to_string(2 * rounds)), std::string::npos) << stats;
 }
 
 }  // namespace
