@@ -1,7 +1,7 @@
 // Control commands change the running device as documented, and say so.
 #include <gtest/gtest.h>
 
-#include "control_commands.h"
+#include "program/control_commands.h"
 #include "test_bytes.h"
 
 namespace vreader::testing {

@@ -8,8 +8,8 @@
 
 #include <cstdlib>
 
-#include "link_answers.h"
-#include "pcscd_link.h"
+#include "faces/link/link_answers.h"
+#include "faces/link/pcscd_link.h"
 #include "test_bytes.h"
 
 namespace vreader::testing {

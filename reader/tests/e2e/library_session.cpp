@@ -8,7 +8,7 @@
 #include <fstream>
 #include <stdexcept>
 
-#include "control_client.h"
+#include "program/control_client.h"
 
 namespace qvr_e2e {
 

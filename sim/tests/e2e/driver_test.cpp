@@ -6,7 +6,7 @@
 #include <thread>
 
 #include "e2e_test_support.h"
-#include "virtual_reader.h"
+#include "program/virtual_reader.h"
 
 namespace vreader::e2e {
 namespace {

@@ -5,7 +5,7 @@
 
 #include <gtest/gtest.h>
 
-#include "control_client.h"
+#include "program/control_client.h"
 
 namespace vreader::e2e {
 

@@ -8,7 +8,7 @@
 
 #include <winscard.h>
 
-#include "hex_bytes.h"
+#include "model/hex_bytes.h"
 
 namespace vreader::e2e {
 

@@ -1,0 +1,25 @@
+// The program's one thread: waits on the pcscd driver's connections, the control
+// socket and stdin, answers what arrives, and tells the driver at once when the card
+// PC/SC is to see changes.
+#ifndef VREADER_EVENT_LOOP_H
+#define VREADER_EVENT_LOOP_H
+
+#include "program/control_socket.h"
+#include "faces/link/pcscd_link.h"
+#include "program/virtual_reader.h"
+
+namespace vreader {
+
+struct LoopSettings {
+    bool readStdin = true;
+    bool verbose = false;
+};
+
+// Runs until "quit" or SIGINT/SIGTERM. control may be null. While it runs, the
+// device's reader clock serves control commands as reader time passes.
+void runEventLoop(VirtualReader& device, PcscdLink& link, ControlSocket* control,
+                    const LoopSettings& settings);
+
+}  // namespace vreader
+
+#endif
