@@ -27,7 +27,6 @@ declare -A contents=(
     usr/share/icons/hicolor/scalable/apps/quenvaria-vanto.svg"
   [qvr-tools]="usr/bin/qvr-probe usr/share/man/man1/qvr-probe.1.gz
     usr/bin/virtual-reader usr/bin/virtual-acr122u usr/bin/virtual-reader-ctl usr/bin/virtual-reader-wait
-    $lib/virtual-acr122u/libifd-virtual-acr122u.so
     usr/share/virtual-acr122u/scenarios/demo.json usr/share/virtual-acr122u/scenarios/felica-212.json"
 )
 

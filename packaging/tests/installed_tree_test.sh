@@ -23,7 +23,7 @@ regular_files=(
   "$libdir/libHexkit.so.1.0.0" "$libdir/libQVR-ACR122.so.1.0.0" "$libdir/libFerrow.so"
   bin/Vanto bin/open-internet-shortcut "bin/Topup & Shop @ Quenvaria.URL"
   bin/qvr-probe bin/virtual-acr122u bin/virtual-reader-ctl bin/virtual-reader-wait bin/virtual-reader
-  share/man/man1/qvr-probe.1.gz "$libdir/virtual-acr122u/libifd-virtual-acr122u.so"
+  share/man/man1/qvr-probe.1.gz
   include/quenvaria/reader_api.h include/quenvaria/convert_api.h
   etc/modprobe.d/blacklist-qvr-acr122.conf share/polkit-1/rules.d/60-qvr-acr122-pcscd.rules
   "$libdir/pkgconfig/qvr-acr122.pc" "$libdir/pkgconfig/hexkit.pc"

@@ -84,7 +84,7 @@ std::string status(const Words&, VirtualReader& device) {
            " presence=" + (device.presence() == Presence::Always ? "always" : "tag") +
            " rf=" + (device.chip().rfFieldOn() ? "on" : "off") +
            " field=" + listIds(device.field().cards()) + " cards=" + listIds(all) +
-           " card=" + (device.cardState().present ? "yes" : "no");
+           " card=" + (device.slot().view().present ? "yes" : "no");
 }
 
 std::string stats(const Words& words, VirtualReader& device) {
@@ -109,13 +109,14 @@ std::string runControlCommand(std::string_view line, VirtualReader& device) {
     static const std::map<std::string, CommandHandler> kCommands = {
         {"insert", &insert}, {"remove", &remove}, {"fault", &fault},   {"drop", &drop},
         {"attach", &attach}, {"status", &status}, {"stats", &stats},   {"quit", &quit},
+        {"unplug", &drop},   {"plug", &attach},
     };
     const Words words = splitWords(line);
     if (words.empty()) return "error empty command";
     const auto command = kCommands.find(words[0]);
     if (command == kCommands.end()) {
         return "error unknown command: " + words[0] +
-               " (insert, remove, fault, drop, attach, status, stats, quit)";
+               " (insert, remove, fault, drop, attach, unplug, plug, status, stats, quit)";
     }
     return command->second(words, device);
 }
