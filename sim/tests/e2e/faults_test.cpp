@@ -1,6 +1,7 @@
 // Through the real pcscd with the demo scenario: the field, cards and the reader
 // changed while the host talks to them. Each test runs against its own pcscd.
 #include <chrono>
+#include <cstdio>
 
 #include "e2e_test_support.h"
 
@@ -63,9 +64,15 @@ TEST_F(DemoFaults, ReaderThatDisappearsFailsTransmitsUntilItIsBack) {
     while (!failed && std::chrono::steady_clock::now() < deadline)
         failed = session.transmit(H("FF 00 00 00 02 D4 02"), 4).result != SCARD_S_SUCCESS;
     EXPECT_TRUE(failed) << "transmits still answered 3 s after the reader dropped";
-    EXPECT_TRUE(session.waitForCard(false, std::chrono::seconds(5)));
+    // The USB device is gone: pcscd drops the reader on udev's remove event, and adds
+    // it again on the add event of the replug.
+    EXPECT_TRUE(session.waitForReader(false, std::chrono::seconds(5)));
     EXPECT_EQ(control("attach"), "ok");
+    const auto plugged = std::chrono::steady_clock::now();
+    EXPECT_TRUE(session.waitForReader(true, std::chrono::seconds(10)));
     EXPECT_TRUE(session.waitForCard(true, std::chrono::seconds(5)));
+    std::printf("observed: reader and card back %.0f ms after the replug\n",
+                std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - plugged).count());
     ASSERT_EQ(session.connect(), SCARD_S_SUCCESS);
     EXPECT_EQ(chipHex(kGetFirmwareVersion), "D5 03 32 01 06 07");
 }

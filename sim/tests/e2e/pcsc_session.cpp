@@ -43,6 +43,24 @@ LONG PcscSession::connect() {
     return result;
 }
 
+bool PcscSession::waitForReader(bool listed, std::chrono::milliseconds timeout) {
+    const auto deadline = std::chrono::steady_clock::now() + timeout;
+    SCARD_READERSTATE notification{};
+    notification.szReader = "\\\\?PnP?\\Notification";
+    while (true) {
+        const std::string name = firstReader(context_);
+        if (name.empty() != listed) {
+            if (listed) reader_ = name;
+            return true;
+        }
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+        if (left.count() <= 0) return false;
+        // The high word counts the readers pcscd knows: it returns when that changes.
+        notification.dwCurrentState = (listed ? 0u : 1u) << 16;
+        SCardGetStatusChange(context_, static_cast<DWORD>(left.count()), &notification, 1);
+    }
+}
+
 bool PcscSession::waitForCard(bool present, std::chrono::milliseconds timeout) {
     const auto deadline = std::chrono::steady_clock::now() + timeout;
     SCARD_READERSTATE state{};

@@ -29,6 +29,10 @@ public:
 
     // Connects to the first reader (shared, T=0 | T=1); the PC/SC result.
     LONG connect();
+    // Waits until pcscd lists the reader (after a USB plug) or lists none (after an
+    // unplug), through the reader-list notification of SCardGetStatusChange; false
+    // on timeout.
+    bool waitForReader(bool listed, std::chrono::milliseconds timeout);
     // Waits until PC/SC shows a card in the reader, or no card; false on timeout.
     bool waitForCard(bool present, std::chrono::milliseconds timeout);
 
