@@ -98,8 +98,9 @@ TEST_F(Faults, SlowAnswers) {
     EXPECT_EQ(statusText(oPollISO14443_TypeBTag(card, poll.data(), &poll.length)), "0x9000");
     expectSelectWorks();
     const auto took = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - started);
-    // Three calls of two reader commands each, every answer held back 300 ms.
-    EXPECT_GE(took, 1800ms);
+    // Three calls of one reader command each (the reader answers whole under T=1),
+    // every answer held back 300 ms.
+    EXPECT_GE(took, 900ms);
     std::printf("observed: three calls with every answer held back 300 ms took %lld ms\n",
                 static_cast<long long>(took.count()));
 }
@@ -278,9 +279,10 @@ TEST_F(Faults, VirtualReaderKilledMidway) {
                 calls - atKill);
     for (const auto& [outcome, count] : outcomes) std::printf("observed:   %5d x %s\n", count, outcome.c_str());
     // Before the kill everything works; after it every transmit fails (0x7000, and the
-    // Type B poll's no-target code for that). An exchange caught between its two
-    // transmits may receive an empty GET RESPONSE answer, which the card-exchange
-    // path reports as status 0 with nothing delivered.
+    // Type B poll's no-target code for that). Where the reader announces answers
+    // (T=0), an exchange caught between its two transmits may receive an empty GET
+    // RESPONSE answer, which the card-exchange path reports as status 0 with nothing
+    // delivered.
     for (const auto& [outcome, count] : outcomes)
         EXPECT_TRUE(outcome == "poll 0x9000, exchange 0x9000 length 10" ||
                     outcome == "poll 0x2008, exchange 0x7000 length 0" ||
