@@ -20,6 +20,9 @@ expect "$out" 'UID                        08 12 34 56' "with a tag"
 expect "$out" 'SAK                        20 (ISO/IEC 14443-4)' "with a tag"
 
 control remove typea
+# As a program would, wait until PC/SC shows the field empty: a connect made while pcscd
+# has not yet seen the card go finds pcscd powering up a card that is no longer there.
+"$VIRTUAL_READER_BIN/virtual-reader-wait" --card absent --timeout 5 >/dev/null || fail "the card did not leave"
 out=$("$probe") || fail "empty field: exit status $?"
 expect "$out" 'direct to the reader' "empty field"
 expect "$out" 'Firmware version             status 0x9000' "empty field"
