@@ -14,6 +14,8 @@ struct HandlerStats {
     // How often the driver asked whether a card is present: pcscd asks after each
     // card event, so a count that keeps rising on an idle reader means it polls.
     std::uint64_t cardStateQueries = 0;
+    // How often a command still at work told the driver to keep waiting.
+    std::uint64_t timeExtensions = 0;
     std::chrono::nanoseconds total{0};
     std::chrono::nanoseconds longest{0};
 

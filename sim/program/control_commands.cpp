@@ -90,10 +90,12 @@ std::string status(const Words&, VirtualReader& device) {
 std::string stats(const Words& words, VirtualReader& device) {
     HandlerStats& s = device.stats();
     char line[200];
-    std::snprintf(line, sizeof line, "ok commands=%llu mean_us=%.2f max_us=%.2f card_state_queries=%llu",
+    std::snprintf(line, sizeof line,
+                  "ok commands=%llu mean_us=%.2f max_us=%.2f card_state_queries=%llu time_extensions=%llu",
                   static_cast<unsigned long long>(s.commands), s.meanMicroseconds(),
                   static_cast<double>(s.longest.count()) / 1000.0,
-                  static_cast<unsigned long long>(s.cardStateQueries));
+                  static_cast<unsigned long long>(s.cardStateQueries),
+                  static_cast<unsigned long long>(s.timeExtensions));
     if (words.size() == 2 && words[1] == "reset") s = HandlerStats{};
     return line;
 }

@@ -36,6 +36,8 @@ void UsbFace::answerOne(const Bytes& message) {
 void UsbFace::keepAlive() {
     if (!inProgress_ || std::chrono::steady_clock::now() - lastSign_ < kTimeExtensionPeriod) return;
     device_.sendBulkIn(ccid::timeExtension(*inProgress_, slot_.view()));
+    ++stats_.timeExtensions;
+    if (verbose_) std::fprintf(stderr, "virtual-acr122u: < time extension\n");
     lastSign_ = std::chrono::steady_clock::now();
 }
 

@@ -2,6 +2,7 @@
 // changed while the host talks to them. Each test runs against its own pcscd.
 #include <chrono>
 #include <cstdio>
+#include <thread>
 
 #include "e2e_test_support.h"
 
@@ -54,6 +55,26 @@ TEST_F(DemoFaults, SlowAnswerHoldsTheReplyBack) {
     EXPECT_GE(std::chrono::steady_clock::now() - started, std::chrono::milliseconds(120));
 }
 
+// A card slower than the CCID driver's read timeout: the reader keeps the driver
+// waiting with time extensions, and its program keeps serving control commands.
+TEST_F(DemoFaults, SlowCardBeyondTheDriversTimeoutIsAnsweredThroughTimeExtensions) {
+    EXPECT_EQ(control("fault slow 4000"), "ok");
+    std::string statusMeanwhile;
+    std::chrono::steady_clock::duration statusTook{};
+    std::thread controller([&] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(500));
+        const auto asked = std::chrono::steady_clock::now();
+        statusMeanwhile = control("status");
+        statusTook = std::chrono::steady_clock::now() - asked;
+    });
+    EXPECT_EQ(chipHex(kGetFirmwareVersion), "D5 03 32 01 06 07");
+    controller.join();
+    EXPECT_EQ(statusMeanwhile.rfind("ok attached=yes", 0), 0u) << statusMeanwhile;
+    EXPECT_LT(statusTook, std::chrono::milliseconds(1000)) << "the control channel waited behind the card";
+    const std::string stats = control("stats");
+    EXPECT_EQ(stats.find(" time_extensions=0"), std::string::npos) << stats;
+}
+
 TEST_F(DemoFaults, ReaderThatDisappearsFailsTransmitsUntilItIsBack) {
     EXPECT_EQ(chipHex(kGetFirmwareVersion), "D5 03 32 01 06 07");
     EXPECT_EQ(control("drop"), "ok");
@@ -75,6 +96,22 @@ TEST_F(DemoFaults, ReaderThatDisappearsFailsTransmitsUntilItIsBack) {
                 std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - plugged).count());
     ASSERT_EQ(session.connect(), SCARD_S_SUCCESS);
     EXPECT_EQ(chipHex(kGetFirmwareVersion), "D5 03 32 01 06 07");
+}
+
+// With tag presence: the host switches the RF field off and on (as PN532 software
+// does when it opens the reader) with a tag on the reader. The card goes idle and
+// answers again once polled; pcscd sees no card event, so the session holds.
+using TagFaults = ConnectedTest;
+
+TEST_F(TagFaults, HostFieldCycleKeepsTheCardSession) {
+    const DWORD events = session.cardEvents();
+    EXPECT_EQ(chipHex(kRfFieldOff), "D5 33");
+    EXPECT_EQ(chipHex(kRfFieldOn), "D5 33");
+    EXPECT_EQ(chipHex(kListTypeB).substr(0, 8), "D5 4B 01");
+    EXPECT_EQ(chipHex(kTypeBReadBinary), "D5 41 00 6A 82");
+    EXPECT_EQ(session.cardEvents(), events);
+    EXPECT_EQ(control("remove typeb"), "ok");
+    EXPECT_TRUE(session.waitForCard(false, std::chrono::seconds(5))) << "a card that leaves ends it";
 }
 
 }  // namespace

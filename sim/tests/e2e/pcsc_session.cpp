@@ -79,6 +79,14 @@ bool PcscSession::waitForCard(bool present, std::chrono::milliseconds timeout) {
     return false;
 }
 
+DWORD PcscSession::cardEvents() {
+    SCARD_READERSTATE state{};
+    state.szReader = reader_.c_str();
+    state.dwCurrentState = SCARD_STATE_UNAWARE;
+    EXPECT_EQ(SCardGetStatusChange(context_, 0, &state, 1), SCARD_S_SUCCESS);
+    return state.dwEventState >> 16;
+}
+
 Reply PcscSession::transmit(const Bytes& apdu, DWORD capacity) {
     Reply reply;
     reply.bytes.resize(capacity);

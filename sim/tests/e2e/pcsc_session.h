@@ -36,6 +36,9 @@ public:
     // Waits until PC/SC shows a card in the reader, or no card; false on timeout.
     bool waitForCard(bool present, std::chrono::milliseconds timeout);
 
+    // pcscd's count of card events on the reader (the high word of its state).
+    DWORD cardEvents();
+
     // One SCardTransmit with the given receive capacity.
     Reply transmit(const Bytes& apdu, DWORD capacity = 258);
 
