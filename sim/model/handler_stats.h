@@ -16,6 +16,10 @@ struct HandlerStats {
     std::uint64_t cardStateQueries = 0;
     // How often a command still at work told the driver to keep waiting.
     std::uint64_t timeExtensions = 0;
+    // usbfs ioctls the host's libusb sent (submit, reap, discard, ...) in all, and
+    // their number when the figures were last reset.
+    std::uint64_t ioctlsTotal = 0;
+    std::uint64_t ioctlsBase = 0;
     std::chrono::nanoseconds total{0};
     std::chrono::nanoseconds longest{0};
 
@@ -23,6 +27,13 @@ struct HandlerStats {
         ++commands;
         total += spent;
         longest = std::max(longest, spent);
+    }
+    std::uint64_t ioctls() const { return ioctlsTotal - ioctlsBase; }
+    // Starts the figures again; the ioctl count goes on from where it is.
+    void reset() {
+        const std::uint64_t seen = ioctlsTotal;
+        *this = HandlerStats{};
+        ioctlsTotal = ioctlsBase = seen;
     }
     double meanMicroseconds() const {
         if (commands == 0) return 0.0;

@@ -91,12 +91,12 @@ std::string stats(const Words& words, VirtualReader& device) {
     HandlerStats& s = device.stats();
     char line[200];
     std::snprintf(line, sizeof line,
-                  "ok commands=%llu mean_us=%.2f max_us=%.2f card_state_queries=%llu time_extensions=%llu",
+                  "ok commands=%llu mean_us=%.2f max_us=%.2f card_state_queries=%llu time_extensions=%llu ioctls=%llu",
                   static_cast<unsigned long long>(s.commands), s.meanMicroseconds(),
                   static_cast<double>(s.longest.count()) / 1000.0,
                   static_cast<unsigned long long>(s.cardStateQueries),
-                  static_cast<unsigned long long>(s.timeExtensions));
-    if (words.size() == 2 && words[1] == "reset") s = HandlerStats{};
+                  static_cast<unsigned long long>(s.timeExtensions), static_cast<unsigned long long>(s.ioctls()));
+    if (words.size() == 2 && words[1] == "reset") s.reset();
     return line;
 }
 

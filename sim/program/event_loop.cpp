@@ -114,6 +114,7 @@ void runEventLoop(VirtualReader& device, usb::UsbFace& face, ControlSocket* cont
         sources.watch(watched);
         if (::poll(watched.data(), watched.size(), -1) <= 0) continue;
         if (watched[0].revents != 0) face.serve();
+        face.noteCounters();
         if (sources.serve(watched)) device.afterChange();
     }
     device.clock().use(nullptr);

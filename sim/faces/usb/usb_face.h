@@ -29,6 +29,8 @@ public:
     void sync(bool plugged);
     // While a message is being answered: a time extension when one is due.
     void keepAlive();
+    // Copies the device's ioctl count into the stats.
+    void noteCounters() { stats_.ioctlsTotal = device_.counters().ioctls; }
     // Traces every message both ways to stderr.
     void setVerbose(bool on) { verbose_ = on; }
 
