@@ -26,6 +26,20 @@ final class PcscReaderState {
         return new PcscReaderState(TerminalFactory.getDefault().terminals().list().get(0));
     }
 
+    /**
+     * Why a shared connect fails right now, as PC/SC names it (for example
+     * SCARD_W_UNPOWERED_CARD), or "connects" when it does not fail.
+     */
+    String connectOutcome() {
+        try {
+            terminal.connect("*").disconnect(false);
+            return "connects";
+        } catch (CardException e) {
+            Throwable cause = e.getCause() != null ? e.getCause() : e;
+            return cause.getMessage();
+        }
+    }
+
     /** Waits until PC/SC shows a card in the reader (present) or none; false when the time ran out. */
     boolean awaitCard(boolean present, long timeoutMillis) throws CardException {
         return present ? terminal.waitForCardPresent(timeoutMillis) : terminal.waitForCardAbsent(timeoutMillis);
