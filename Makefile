@@ -70,8 +70,8 @@ fuzz: deps
 	scripts/run-fuzzers $(FUZZ_BUILD) $(FUZZ_SECONDS)
 
 # The long runs: ten thousand taps with a connect at each, held back by the CCID
-# driver's 400 ms after every disconnect (near two hours); prints the tap rate and
-# the connect failures with their codes.
+# driver's 400 ms after every disconnect (over an hour; prints the tap rate and the
+# connect failures with their codes), and every reader export 10000 times.
 soak: build
 	ctest --test-dir $(BUILD) --output-on-failure -V -L soak
 
