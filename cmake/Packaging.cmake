@@ -238,7 +238,7 @@ set(CPACK_DEBIAN_VANTO_DESCRIPTION
 set(CPACK_DEBIAN_TOOLS_PACKAGE_NAME qvr-tools)
 set(CPACK_DEBIAN_TOOLS_PACKAGE_SECTION utils)
 set(CPACK_DEBIAN_TOOLS_PACKAGE_DEPENDS "libqvr-acr122-1 ${qvr_exact}")
-set(CPACK_DEBIAN_TOOLS_PACKAGE_RECOMMENDS pcscd)
+set(CPACK_DEBIAN_TOOLS_PACKAGE_RECOMMENDS "pcscd, libccid, libumockdev0")
 set(CPACK_DEBIAN_TOOLS_DESCRIPTION
   "ACR122U reader probe and virtual ACR122U reader\n${qvr_common_description}\nqvr-probe shows what the reader library sees: the PC/SC readers, the reader's\nfirmware, the connection made, the card in the field decoded, and why a step\nfailed. virtual-acr122u is a virtual ACR122U with virtual cards, for tests and\ndemonstrations without hardware, with its control helpers and sample scenarios.")
 

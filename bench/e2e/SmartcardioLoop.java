@@ -8,9 +8,7 @@ import javax.smartcardio.TerminalFactory;
 
 /**
  * The peer a Java user would otherwise pick: javax.smartcardio doing the same exchange
- * and poll, connected as the library connects ("*": T=0 or T=1, which the reader's
- * driver settles as T=1, where the answer comes whole; under T=0 it would answer 61 Le
- * with GET RESPONSE by itself). Usage: SmartcardioLoop exchange|poll WARMUP COUNT
+ * and poll over T=1 (which the CCID driver gives this reader), one transmit each. Usage: SmartcardioLoop exchange|poll WARMUP COUNT
  */
 public final class SmartcardioLoop {
     private static final byte[] EXCHANGE = {(byte) 0xFF, 0x00, 0x00, 0x00, 0x08, (byte) 0xD4, 0x40, 0x01,

@@ -30,7 +30,6 @@ declare -A contents=(
     usr/share/man/man1/virtual-reader.1.gz usr/share/man/man1/virtual-acr122u.1.gz
     usr/share/man/man1/virtual-reader-ctl.1.gz usr/share/man/man1/virtual-reader-wait.1.gz
     usr/bin/virtual-reader usr/bin/virtual-acr122u usr/bin/virtual-reader-ctl usr/bin/virtual-reader-wait
-    $lib/virtual-acr122u/libifd-virtual-acr122u.so
     usr/share/virtual-acr122u/scenarios/demo.json usr/share/virtual-acr122u/scenarios/felica-212.json"
 )
 

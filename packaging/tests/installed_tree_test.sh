@@ -24,7 +24,6 @@ regular_files=(
   "$libdir/libHexkit.so.1.0.0" "$libdir/libQVR-ACR122.so.1.0.0" "$jnidir/libFerrow.so"
   lib/vanto/Vanto bin/open-internet-shortcut "lib/vanto/Topup & Shop @ Quenvaria.URL"
   bin/qvr-probe bin/virtual-acr122u bin/virtual-reader-ctl bin/virtual-reader-wait bin/virtual-reader
-  "$libdir/virtual-acr122u/libifd-virtual-acr122u.so"
   include/quenvaria/reader_api.h include/quenvaria/convert_api.h
   etc/modprobe.d/blacklist-qvr-acr122.conf share/polkit-1/rules.d/60-qvr-acr122-pcscd.rules
   "$libdir/pkgconfig/qvr-acr122.pc" "$libdir/pkgconfig/hexkit.pc"

@@ -1,7 +1,7 @@
 // The ACR122U layer: pseudo-APDUs in, reader answers out, GET RESPONSE holding.
 #include <gtest/gtest.h>
 
-#include "acr122u_reader.h"
+#include "model/acr122u_reader.h"
 #include "step_clock.h"
 #include "test_cards.h"
 

@@ -5,7 +5,7 @@
 
 #include <memory>
 
-#include "pn532_chip.h"
+#include "model/chip/pn532_chip.h"
 #include "step_clock.h"
 #include "test_cards.h"
 

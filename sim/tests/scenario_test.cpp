@@ -4,10 +4,10 @@
 #include <filesystem>
 #include <fstream>
 
-#include "felica_card.h"
-#include "scenario.h"
+#include "model/cards/felica_card.h"
+#include "program/scenario.h"
 #include "test_bytes.h"
-#include "type_b_card.h"
+#include "model/cards/type_b_card.h"
 
 namespace vreader::testing {
 namespace {

@@ -7,8 +7,8 @@
 #include <optional>
 #include <stdexcept>
 
-#include "field.h"
-#include "reader_clock.h"
+#include "model/field.h"
+#include "model/reader_clock.h"
 
 namespace vreader::testing {
 

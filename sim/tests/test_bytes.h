@@ -5,7 +5,7 @@
 #include <stdexcept>
 #include <string>
 
-#include "hex_bytes.h"
+#include "model/hex_bytes.h"
 
 namespace vreader::testing {
 

@@ -4,11 +4,11 @@
 
 #include <memory>
 
-#include "felica_card.h"
+#include "model/cards/felica_card.h"
 #include "test_bytes.h"
-#include "type2_tag.h"
-#include "type_a_card.h"
-#include "type_b_card.h"
+#include "model/cards/type2_tag.h"
+#include "model/cards/type_a_card.h"
+#include "model/cards/type_b_card.h"
 
 namespace vreader::testing {
 

@@ -5,7 +5,7 @@
 
 #include <gtest/gtest.h>
 
-#include "control_client.h"
+#include "program/control_client.h"
 
 namespace vreader::e2e {
 
@@ -43,6 +43,24 @@ LONG PcscSession::connect() {
     return result;
 }
 
+bool PcscSession::waitForReader(bool listed, std::chrono::milliseconds timeout) {
+    const auto deadline = std::chrono::steady_clock::now() + timeout;
+    SCARD_READERSTATE notification{};
+    notification.szReader = "\\\\?PnP?\\Notification";
+    while (true) {
+        const std::string name = firstReader(context_);
+        if (name.empty() != listed) {
+            if (listed) reader_ = name;
+            return true;
+        }
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+        if (left.count() <= 0) return false;
+        // The high word counts the readers pcscd knows: it returns when that changes.
+        notification.dwCurrentState = (listed ? 0u : 1u) << 16;
+        SCardGetStatusChange(context_, static_cast<DWORD>(left.count()), &notification, 1);
+    }
+}
+
 bool PcscSession::waitForCard(bool present, std::chrono::milliseconds timeout) {
     const auto deadline = std::chrono::steady_clock::now() + timeout;
     SCARD_READERSTATE state{};
@@ -61,6 +79,14 @@ bool PcscSession::waitForCard(bool present, std::chrono::milliseconds timeout) {
     return false;
 }
 
+DWORD PcscSession::cardEvents() {
+    SCARD_READERSTATE state{};
+    state.szReader = reader_.c_str();
+    state.dwCurrentState = SCARD_STATE_UNAWARE;
+    EXPECT_EQ(SCardGetStatusChange(context_, 0, &state, 1), SCARD_S_SUCCESS);
+    return state.dwEventState >> 16;
+}
+
 Reply PcscSession::transmit(const Bytes& apdu, DWORD capacity) {
     Reply reply;
     reply.bytes.resize(capacity);
@@ -76,8 +102,8 @@ Bytes PcscSession::chip(const Bytes& frame) {
     direct.insert(direct.end(), frame.begin(), frame.end());
     const Reply answer = transmit(direct);
     EXPECT_EQ(answer.result, SCARD_S_SUCCESS) << formatHex(frame);
-    const std::size_t m = answer.bytes.size();
-    if (m < 2 || answer.bytes[m - 2] != 0x90 || answer.bytes[m - 1] != 0x00) {
+    const std::size_t size = answer.bytes.size();
+    if (size < 3 || answer.bytes[size - 2] != 0x90 || answer.bytes[size - 1] != 0x00) {
         ADD_FAILURE() << formatHex(frame) << " was answered " << formatHex(answer.bytes);
         return {};
     }

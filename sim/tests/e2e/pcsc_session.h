@@ -1,6 +1,6 @@
 // A PC/SC connection to the first reader, as the reader library makes it on Linux:
-// shared mode, T=0 or T=1, which the reader's driver settles as T=1 (the only
-// protocol it offers). Under T=1 the reader answers a chip command whole.
+// shared mode, T=0 or T=1 offered; the CCID driver gives T=1, under which the
+// reader answers a chip command whole.
 #ifndef VREADER_E2E_PCSC_SESSION_H
 #define VREADER_E2E_PCSC_SESSION_H
 
@@ -9,7 +9,7 @@
 
 #include <winscard.h>
 
-#include "hex_bytes.h"
+#include "model/hex_bytes.h"
 
 namespace vreader::e2e {
 
@@ -27,17 +27,23 @@ public:
 
     const std::string& reader() const { return reader_; }
 
-    // Connects to the first reader (shared, T=0 or T=1); the PC/SC result. A
-    // connection with another protocol than T=1 fails the test.
+    // Connects to the first reader (shared, T=0 | T=1); the PC/SC result.
     LONG connect();
+    // Waits until pcscd lists the reader (after a USB plug) or lists none (after an
+    // unplug), through the reader-list notification of SCardGetStatusChange; false
+    // on timeout.
+    bool waitForReader(bool listed, std::chrono::milliseconds timeout);
     // Waits until PC/SC shows a card in the reader, or no card; false on timeout.
     bool waitForCard(bool present, std::chrono::milliseconds timeout);
+
+    // pcscd's count of card events on the reader (the high word of its state).
+    DWORD cardEvents();
 
     // One SCardTransmit with the given receive capacity.
     Reply transmit(const Bytes& apdu, DWORD capacity = 258);
 
-    // A PN532 frame in a direct transmit, answered whole. Returns the chip's answer
-    // without the reader's 90 00, and fails the test on any deviation.
+    // A PN532 frame in a direct transmit. Returns the chip's answer without the
+    // reader's 90 00, and fails the test on any deviation.
     Bytes chip(const Bytes& frame);
 
 private:

@@ -1,6 +1,5 @@
-// Not a test of speed: prints what one direct transmit, answered whole under T=1,
-// costs through pcscd and the project's driver, and what the virtual reader itself
-// spends per command.
+// Not a test of speed: prints what one direct transmit + GET RESPONSE costs through
+// pcscd and the project's driver, and what the virtual reader itself spends per command.
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
@@ -54,8 +53,8 @@ TEST_F(Measure, DirectTransmitRoundTrip) {
     const auto exchange = timeExchanges(session, kTypeBReadBinary, H("D5 41 00 6A 82"), rounds);
     ASSERT_EQ(firmware.size(), static_cast<std::size_t>(rounds));
     ASSERT_EQ(exchange.size(), static_cast<std::size_t>(rounds));
-    printFigures("GetFirmwareVersion (1 transmit)", firmware);
-    printFigures("InDataExchange to Type B (1 transmit)", exchange);
+    printFigures("GetFirmwareVersion (1 transmit, T=1)", firmware);
+    printFigures("InDataExchange to Type B (1 transmit, T=1)", exchange);
     const std::string stats = control("stats");
     std::printf("virtual reader, time inside the handler per command: %s\n", stats.c_str());
     EXPECT_NE(stats.find("commands=" + std::to_string(2 * rounds)), std::string::npos) << stats;
