@@ -116,6 +116,8 @@ private:
     bool holds(const ActiveTarget& target) const;
     Bytes transmitTo(ActiveTarget& target, const Bytes& frame);
     Bytes chained(std::uint8_t targetNumber, Bytes answer);
+    static std::optional<std::uint8_t> mifareAuthentication(Card& card, const Bytes& frame);
+    static Bytes storageCardAnswer(const Card& card, Bytes answer);
     std::optional<std::pair<Card*, Bytes>> rawAnswer(const Bytes& frame, Modulation modulation);
     std::optional<Bytes> afterAnswerDelay(Card& card,
                                             std::optional<std::chrono::microseconds> timeout,
