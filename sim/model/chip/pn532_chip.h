@@ -51,6 +51,9 @@ public:
     // The card of target 1 while that target still holds (same power session, card
     // in the field); nothing otherwise.
     Card* firstTargetCard() const;
+    // Activates target 1's card again where it halted (a refused authentication),
+    // as the reader's firmware does before it authenticates.
+    void wakeFirstTarget();
     // The activation that made target 1 (what the chip reported about it).
     std::optional<Activation> firstTargetActivation() const;
 

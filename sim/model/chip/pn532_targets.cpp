@@ -260,6 +260,15 @@ Card* Pn532Chip::firstTargetCard() const {
     return nullptr;
 }
 
+void Pn532Chip::wakeFirstTarget() {
+    for (ActiveTarget& t : targets_) {
+        if (t.number == 1 && holds(t) && t.card->state() == CardState::Idle) {
+            t.card->activate(t.activation);
+            t.deselected = false;
+        }
+    }
+}
+
 std::optional<Activation> Pn532Chip::firstTargetActivation() const {
     for (const ActiveTarget& t : targets_) {
         if (t.number == 1) return t.activation;
