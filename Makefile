@@ -8,7 +8,7 @@ BENCH_ROUNDS ?= 10
 JOBS ?= 2
 MAKEFLAGS += --no-print-directory
 
-.PHONY: all deps configure build test unit-test sanitize-test fuzz bench lint demo package clean \
+.PHONY: all deps configure build test unit-test sanitize-test e2e-stress fuzz bench lint demo package clean \
         windows windows-test windows-deps
 
 all: build
@@ -33,6 +33,15 @@ sanitize-test: deps
 	cmake -S . -B $(SANITIZE_BUILD) -DQVR_SANITIZE=ON
 	cmake --build $(SANITIZE_BUILD) -j$(JOBS)
 	ctest --test-dir $(SANITIZE_BUILD) --output-on-failure -j$(JOBS)
+
+# The end-to-end label STRESS_ROUNDS times in a row with -j2, on the ordinary and the
+# sanitized build, while one busy process per core loads the machine.
+STRESS_ROUNDS ?= 10
+
+e2e-stress: build
+	cmake -S . -B $(SANITIZE_BUILD) -DQVR_SANITIZE=ON
+	cmake --build $(SANITIZE_BUILD) -j$(JOBS)
+	scripts/e2e-stress --rounds $(STRESS_ROUNDS) $(BUILD) $(SANITIZE_BUILD)
 
 # The four deliverables for 64-bit and 32-bit Windows, cross-compiled with
 # MinGW-w64 and laid out in build-windows-<arch>/dist/bin; `make windows-test`

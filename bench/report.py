@@ -43,6 +43,24 @@ def read_e2e(path):
     return runs
 
 
+RIG_LABELS = [
+    ("ioctls_per_command", "usbfs ioctls"),
+    ("reader_cpu_us_per_command", "CPU of the virtual reader, us"),
+    ("pcscd_cpu_us_per_command", "CPU of pcscd (libccid, libusb), us"),
+    ("model_us_per_command", "time inside the reader model, us"),
+]
+
+
+def read_rig(path):
+    rig = {}
+    with open(path) as lines:
+        for line in lines:
+            parts = line.split()
+            if len(parts) == 3 and parts[0] == "rig":
+                rig[parts[1]] = float(parts[2])
+    return rig
+
+
 def ratio_rows(by_variant):
     rows = []
     rounds = min(len(v) for v in by_variant.values())
@@ -137,6 +155,15 @@ def main(results):
                 lines.append(f"| {op} | {name} | {target:.2f} | {median:.3f} | {low:.3f} - {high:.3f} | {verdict} |")
     if plot(results, runs):
         lines += ["", "![exchanges per second](e2e.png)"]
+    rig = read_rig(os.path.join(results, "e2e.txt"))
+    if rig:
+        lines += ["", "## The USB rig's own cost per reader command", "",
+                  f"Over {rig.get('commands', 0):.0f} commands of the run above (the virtual reader, umockdev's",
+                  "ioctl socket, pcscd with libccid and libusb):", "",
+                  "| figure | per command |", "|---|---:|"]
+        for key, label in RIG_LABELS:
+            if key in rig:
+                lines.append(f"| {label} | {rig[key]:.2f} |")
     comparison = os.path.join(results, "e2e.vpcd-vs-driver.md")
     if os.path.exists(comparison):
         with open(comparison) as text:

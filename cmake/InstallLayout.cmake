@@ -28,3 +28,7 @@ set(CMAKE_INSTALL_DEFAULT_DIRECTORY_PERMISSIONS
 include(GNUInstallDirs)
 set(QVR_INSTALL_INCLUDE_SUBDIR quenvaria)
 set(QVR_INSTALL_INCLUDEDIR ${CMAKE_INSTALL_INCLUDEDIR}/${QVR_INSTALL_INCLUDE_SUBDIR})
+
+# JNI libraries: lib/jni, Debian's folder for them (/usr/lib/jni is on the JVM's
+# default java.library.path), outside the loader's folders, whatever LIBDIR is.
+set(QVR_INSTALL_JNIDIR lib/jni)

@@ -10,9 +10,13 @@
 #                                         name the Java bridge loads at run time; the
 #                                         kernel-module blacklist and the polkit rule
 #   ReaderDevelopment  libqvr-acr122-dev  reader_api.h, qvr-acr122.pc, the CMake package
-#   Ferrow             libferrow-jni      libFerrow.so, ferrow-java.jar, JMain.java
-#   Vanto              vanto              the launcher, its shortcut, icon and menu entries
-#   Tools              qvr-tools          qvr-probe, the virtual reader and its scenarios
+#   Ferrow             libferrow-jni      libFerrow.so in lib/jni (Debian's folder for JNI
+#                                         libraries), ferrow-java.jar, JMain.java
+#   Vanto              vanto              the launcher and its shortcut in lib/vanto, the link
+#                                         bin/Vanto, the .url handler, icon, menu entries,
+#                                         manual pages
+#   Tools              qvr-tools          qvr-probe, the virtual reader and its scenarios,
+#                                         manual pages
 include(CMakePackageConfigHelpers)
 
 set(QVR_PACKAGE_COMPONENTS
@@ -86,6 +90,20 @@ install(FILES ${PROJECT_SOURCE_DIR}/packaging/system/60-qvr-acr122-pcscd.rules
   DESTINATION ${CMAKE_INSTALL_DATADIR}/polkit-1/rules.d
   COMPONENT ReaderRuntime)
 
+# --- Manual pages of the virtual reader's programs (docs/man) ------------------------
+# Each with its program, so that a virtual reader laid out differently installs
+# only the pages of the programs it has.
+foreach(page_and_program IN ITEMS
+        virtual-reader:virtual-reader-ctl virtual-acr122u:virtual-acr122u
+        virtual-reader-ctl:virtual-reader-ctl virtual-reader-wait:virtual-reader-wait)
+  string(REPLACE ":" ";" page_and_program ${page_and_program})
+  list(GET page_and_program 0 page)
+  list(GET page_and_program 1 program)
+  if(TARGET ${program})
+    qvr_install_manual_pages(Tools docs/man/${page}.1.in)
+  endif()
+endforeach()
+
 # --- Documentation: every package carries its own copy, as Debian wants -------------
 configure_file(${PROJECT_SOURCE_DIR}/packaging/debian/changelog.in
                ${PROJECT_BINARY_DIR}/packaging/debian/changelog.Debian @ONLY)
@@ -103,12 +121,27 @@ foreach(component IN LISTS QVR_PACKAGE_COMPONENTS)
   if(DEFINED QVR_DOC_COMPONENT_${component})
     set(component ${QVR_DOC_COMPONENT_${component}})
   endif()
+  set(package ${QVR_DEB_NAME_${component}})
   install(FILES
     ${PROJECT_SOURCE_DIR}/README.md
     ${PROJECT_SOURCE_DIR}/LICENSE
     ${PROJECT_SOURCE_DIR}/packaging/debian/copyright
     ${PROJECT_BINARY_DIR}/packaging/debian/changelog.Debian.gz
-    DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/doc/${QVR_DEB_NAME_${component}}
+    DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/doc/${package}
+    COMPONENT ${component})
+  # What lintian (Debian's package checker) is to accept in this package, each entry
+  # with its reason: the entries every package has, then its own.
+  set(libdir usr/${CMAKE_INSTALL_LIBDIR})
+  set(overrides ${PROJECT_BINARY_DIR}/packaging/lintian/${package})
+  configure_file(${PROJECT_SOURCE_DIR}/packaging/debian/lintian/all.in ${overrides} @ONLY)
+  set(own_overrides ${PROJECT_SOURCE_DIR}/packaging/debian/lintian/${package}.in)
+  if(EXISTS ${own_overrides})
+    configure_file(${own_overrides} ${overrides}.own @ONLY)
+    file(READ ${overrides}.own own_text)
+    file(APPEND ${overrides} "${own_text}")
+  endif()
+  install(FILES ${overrides}
+    DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/lintian/overrides
     COMPONENT ${component})
 endforeach()
 
@@ -148,16 +181,13 @@ else()
   message(STATUS "dpkg-shlibdeps not found (package dpkg-dev): Debian packages get no library dependencies")
 endif()
 
-# Packages with libraries in /usr/lib refresh the loader cache through dpkg's ldconfig
-# trigger; the maintainer scripts given here replace CPack's own, which would call
-# ldconfig directly.
-set(qvr_ldconfig_trigger
-  ${PROJECT_SOURCE_DIR}/packaging/debian/triggers
-  ${PROJECT_SOURCE_DIR}/packaging/debian/postinst
-  ${PROJECT_SOURCE_DIR}/packaging/debian/postrm)
-foreach(component IN ITEMS HEXKITRUNTIME READERRUNTIME FERROW)
-  set(CPACK_DEBIAN_${component}_PACKAGE_CONTROL_EXTRA ${qvr_ldconfig_trigger})
+# Packages with libraries in the loader's folders refresh its cache through dpkg's
+# ldconfig trigger and have no maintainer scripts: CPack's own, which would call
+# ldconfig directly, are taken out of the built packages again.
+foreach(component IN ITEMS HEXKITRUNTIME READERRUNTIME)
+  set(CPACK_DEBIAN_${component}_PACKAGE_CONTROL_EXTRA ${PROJECT_SOURCE_DIR}/packaging/debian/triggers)
 endforeach()
+set(CPACK_POST_BUILD_SCRIPTS ${PROJECT_SOURCE_DIR}/packaging/debian/DropLdconfigScripts.cmake)
 # The blacklist in /etc is a configuration file: dpkg keeps an administrator's changes.
 list(APPEND CPACK_DEBIAN_READERRUNTIME_PACKAGE_CONTROL_EXTRA
   ${PROJECT_SOURCE_DIR}/packaging/debian/libqvr-acr122-1/conffiles)
@@ -197,7 +227,7 @@ set(CPACK_DEBIAN_FERROW_PACKAGE_DEPENDS
   "default-jre-headless | java-runtime-headless, libqvr-acr122-1 ${qvr_exact}")
 set(CPACK_DEBIAN_FERROW_PACKAGE_RECOMMENDS pcscd)
 set(CPACK_DEBIAN_FERROW_DESCRIPTION
-  "Java bridge to the ACR122U contactless reader library\n${qvr_common_description}\nlibFerrow implements the native methods of the Java class JMain over the reader\nlibrary, which it loads at run time.\n\nThis package contains the JNI library, the demo jar ferrow-java.jar and the\nsource of JMain.")
+  "Java bridge to the ACR122U contactless reader library\n${qvr_common_description}\nlibFerrow implements the native methods of the Java class JMain over the reader\nlibrary, which it loads at run time.\n\nThis package contains the JNI library in /usr/lib/jni (on Java's default\nlibrary path), the demo jar ferrow-java.jar and the source of JMain.")
 
 set(CPACK_DEBIAN_VANTO_PACKAGE_NAME vanto)
 set(CPACK_DEBIAN_VANTO_PACKAGE_SECTION misc)
@@ -208,7 +238,7 @@ set(CPACK_DEBIAN_VANTO_DESCRIPTION
 set(CPACK_DEBIAN_TOOLS_PACKAGE_NAME qvr-tools)
 set(CPACK_DEBIAN_TOOLS_PACKAGE_SECTION utils)
 set(CPACK_DEBIAN_TOOLS_PACKAGE_DEPENDS "libqvr-acr122-1 ${qvr_exact}")
-set(CPACK_DEBIAN_TOOLS_PACKAGE_RECOMMENDS pcscd)
+set(CPACK_DEBIAN_TOOLS_PACKAGE_RECOMMENDS "pcscd, libccid, libumockdev0")
 set(CPACK_DEBIAN_TOOLS_DESCRIPTION
   "ACR122U reader probe and virtual ACR122U reader\n${qvr_common_description}\nqvr-probe shows what the reader library sees: the PC/SC readers, the reader's\nfirmware, the connection made, the card in the field decoded, and why a step\nfailed. virtual-acr122u is a virtual ACR122U with virtual cards, for tests and\ndemonstrations without hardware, with its control helpers and sample scenarios.")
 

@@ -1,5 +1,6 @@
 // Connecting to the chosen PC/SC reader, disconnecting, and reporting its name.
 #include <cstdint>
+#include <optional>
 
 #include "pcsc_platform.h"
 
@@ -28,21 +29,27 @@ bool fieldIsEmpty(LONG result) {
 struct Connected {
     LONG result;
     SCARDHANDLE card;
-    bool direct;     // connected to the reader, not to a card: commands go by escape
-    bool acceptable; // a protocol the engine speaks
+    std::optional<Link> link;  // none: a protocol the engine does not speak
 };
 
-// Shared with T=0 when a card is there; otherwise directly to the reader, which
-// carries no card protocol at all.
+// The engine speaks T=0 and T=1 to a card connection; pcscd reports which it chose.
+std::optional<Link> cardLink(DWORD activeProtocol) {
+    if (activeProtocol == SCARD_PROTOCOL_T0) return Link::kCardT0;
+    if (activeProtocol == SCARD_PROTOCOL_T1) return Link::kCardT1;
+    return std::nullopt;
+}
+
+// Shared with a card protocol when a card is there; otherwise directly to the
+// reader, which carries no card protocol at all.
 Connected connectToReader(SCARDCONTEXT context, const char* readerName) {
     SCARDHANDLE card = 0;
     DWORD activeProtocol = 0;
     // Connecting sends nothing to the reader: the first command is the caller's.
-    LONG result = platform::connect(context, readerName, SCARD_SHARE_SHARED, SCARD_PROTOCOL_T0,
+    LONG result = platform::connect(context, readerName, SCARD_SHARE_SHARED, pcsc::kCardProtocols,
                                     &card, &activeProtocol);
-    if (!fieldIsEmpty(result)) return {result, card, false, activeProtocol == SCARD_PROTOCOL_T0};
+    if (!fieldIsEmpty(result)) return {result, card, cardLink(activeProtocol)};
     result = platform::connect(context, readerName, SCARD_SHARE_DIRECT, 0, &card, &activeProtocol);
-    return {result, card, true, true};
+    return {result, card, Link::kDirect};
 }
 
 std::int32_t connectChosenReader(WorkRecord& record) {
@@ -61,12 +68,12 @@ std::int32_t connectChosenReader(WorkRecord& record) {
 
     const Connected connected = connectToReader(context, record.reader.readerName);
     if (connected.result != SCARD_S_SUCCESS) return giveUp(0);
-    if (!connected.acceptable || connected.card == 0 || !fitsInt32(connected.card))
+    if (!connected.link || connected.card == 0 || !fitsInt32(connected.card))
         return giveUp(connected.card);
 
     record.reader.card = static_cast<std::int32_t>(connected.card);
     try {
-        rememberContext(record.reader.card, context, connected.direct);
+        rememberContext(record.reader.card, context, *connected.link);
     } catch (...) {
         return giveUp(connected.card);
     }

@@ -11,7 +11,8 @@ namespace {
 
 struct Connection {
     SCARDCONTEXT context;
-    bool direct;
+    Link link;
+    DWORD escapeCode;
 };
 
 std::mutex tableMutex;
@@ -20,18 +21,19 @@ std::unordered_map<std::int32_t, Connection>& table() {
     return connections;
 }
 
-// Keeps the count of direct entries in step with the table; called under the lock.
+// Keeps the count of entries the engine must look up in step with the table;
+// called under the lock.
 void count(const Connection& connection, int change) {
-    if (connection.direct) wireAttention.fetch_add(change, std::memory_order_acq_rel);
+    if (connection.link != Link::kCardT0) wireAttention.fetch_add(change, std::memory_order_acq_rel);
 }
 
 }  // namespace
 
-void rememberContext(std::int32_t card, SCARDCONTEXT context, bool direct) {
+void rememberContext(std::int32_t card, SCARDCONTEXT context, Link link) {
     std::optional<SCARDCONTEXT> forgotten;
     {
         const std::lock_guard lock(tableMutex);
-        const Connection connection{context, direct};
+        const Connection connection{context, link, pcsc::kEscapeControlCode};
         auto [entry, inserted] = table().try_emplace(card, connection);
         if (!inserted) {
             forgotten = entry->second.context;
@@ -53,10 +55,22 @@ std::optional<SCARDCONTEXT> takeContext(std::int32_t card) noexcept {
     return context;
 }
 
-bool isDirect(std::int32_t card) noexcept {
+Link linkOf(std::int32_t card) noexcept {
     const std::lock_guard lock(tableMutex);
     const auto entry = table().find(card);
-    return entry != table().end() && entry->second.direct;
+    return entry != table().end() ? entry->second.link : Link::kCardT0;
+}
+
+DWORD escapeCodeOf(std::int32_t card) noexcept {
+    const std::lock_guard lock(tableMutex);
+    const auto entry = table().find(card);
+    return entry != table().end() ? entry->second.escapeCode : pcsc::kEscapeControlCode;
+}
+
+void rememberEscapeCode(std::int32_t card, DWORD code) noexcept {
+    const std::lock_guard lock(tableMutex);
+    const auto entry = table().find(card);
+    if (entry != table().end()) entry->second.escapeCode = code;
 }
 
 }  // namespace qvr

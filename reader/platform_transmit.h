@@ -1,6 +1,6 @@
-// The ways a command reaches the reader. On a card connection: one SCardTransmit,
-// always with the T=0 protocol control information (the library connects for T=0
-// only). On a direct connection, where the reader has no card to speak through: one
+// The ways a command reaches the reader. On a card connection: one SCardTransmit
+// with the protocol control information of the protocol pcscd negotiated (T=0 or
+// T=1). On a direct connection, where the reader has no card to speak through: one
 // SCardControl with the CCID escape code, which the reader answers in one piece.
 // Either may leave a line in the wire trace.
 #ifndef QVR_ACR122_PLATFORM_TRANSMIT_H
@@ -9,6 +9,7 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "reader_link.h"
 #include "wire_attention.h"
 
 namespace qvr {
@@ -26,14 +27,15 @@ bool transmitOnce(std::int32_t card, const std::uint8_t* bytes, std::size_t coun
 // How the engine reaches the reader through one handle, chosen once per command.
 struct Wire {
     Exchange exchange;
-    bool escape;  // direct connection: whole answers, no GET RESPONSE
+    Link link;
 };
 
-// The escape or the traced transmit, as the handle and the trace setting ask.
+// The escape or the (traced) transmit of the handle's protocol, as the handle and
+// the trace setting ask.
 Wire closerWireTo(std::int32_t card) noexcept;
 
 inline Wire wireTo(std::int32_t card) noexcept {
-    if (wireAttention.load(std::memory_order_acquire) == 0) return {&transmitOnce, false};
+    if (wireAttention.load(std::memory_order_acquire) == 0) return {&transmitOnce, Link::kCardT0};
     return closerWireTo(card);
 }
 

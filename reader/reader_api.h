@@ -113,7 +113,13 @@ QVR_API int32_t oConnectPCSCReader(void);
 
 /* Disconnects (powering the card down) and releases the handle's context, also
  * when PC/SC reports the handle stale. Returns QVR_SW_SUCCESS, or QVR_FAILED when
- * PC/SC refused the disconnect. */
+ * PC/SC refused the disconnect.
+ * pcscd powers a card that has just arrived up in a thread of its own; a disconnect
+ * and connect made in that moment race it. The connect is then refused although a
+ * card lies on the reader (SCARD_W_UNPOWERED_CARD, until pcscd powers the card down
+ * some 5 s later), or the new handle is reset at once (every command gives
+ * QVR_TRANSPORT_FAILED: connect again). The library does not retry: before connecting
+ * after the field changed, wait until SCardGetStatusChange shows the card. */
 QVR_API int32_t oDisconnectPCSCReader(int32_t card);
 
 /* Writes the chosen reader's name with its NUL into name (QVR_NAME_BUFFER_SIZE

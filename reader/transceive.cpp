@@ -112,7 +112,8 @@ std::int32_t directAnswer(const Buffer& reply, std::size_t r, std::int32_t* repl
     return deliverTrimmed(framing, reply, r, destination, replyLength);
 }
 
-// The raw pass-through under T=0: the reply, or the answer behind 61 Le.
+// The raw pass-through on a card connection (T=0 or T=1): the reply, or the answer
+// behind 61 Le.
 bool transmitAndFetch(const Wire& wire, std::int32_t card, const std::uint8_t* apdu,
                       std::int32_t length, std::size_t limit, Buffer& reply, std::size_t& r) {
     if (!wire.exchange(card, apdu, static_cast<std::size_t>(length), reply.data(), limit, r))
@@ -150,19 +151,25 @@ std::int32_t Transceive(std::uint8_t* destination, std::int32_t firstReplyCapaci
     const std::size_t apduLength =
         frameCommand(apdu, mode, command, static_cast<std::size_t>(commandLength));
     const Wire wire = wireTo(reader.card);
-    if (wire.escape)
+    if (wire.link == Link::kDirect)
         return escapeAndTrim(wire, reader.card, apdu, apduLength, {mode, responseClass}, destination,
                              replyLength);
 
+    // Under T=1 the reader answers a chip command whole (ACR122U API, section 6:
+    // D5, response code, data, 90 00), so the first reply needs the whole buffer.
+    const bool whole = wire.link == Link::kCardT1 && mode != kModeLedBuzzer;
     Buffer reply;
     std::size_t r = 0;
     const bool sent = wire.exchange(reader.card, apdu.data(), apduLength, reply.data(),
-                                    boundedCapacity(firstReplyCapacity), r);
+                                    whole ? reply.size() : boundedCapacity(firstReplyCapacity), r);
 
     // The LED and buzzer answer carries the LED state, which no caller wants.
     if (mode == kModeLedBuzzer) return sent ? QVR_SW_SUCCESS : QVR_LED_TRANSMIT_FAILED;
     if (!sent || r < kStatusWord) return QVR_TRANSPORT_FAILED;
 
+    // A whole answer is trimmed exactly as the same bytes fetched with GET RESPONSE.
+    if (whole && r > kStatusWord)
+        return deliverTrimmed({mode, responseClass}, reply, r, destination, replyLength);
     // A direct answer (anything but exactly 61 Le) is a status word and nothing more
     // is fetched; its length still tells the caller how much the reader said.
     if (r != kStatusWord || reply[0] != kPending) return directAnswer(reply, r, replyLength);
@@ -183,8 +190,8 @@ std::int32_t TransceiveRaw(const std::uint8_t* apdu, std::int32_t length, std::i
     std::size_t r = 0;
     const Wire wire = wireTo(reader.card);
     const bool answered =
-        wire.escape ? escapeWhole(wire, reader.card, apdu, length, reply, r)
-                    : transmitAndFetch(wire, reader.card, apdu, length, limit, reply, r);
+        wire.link == Link::kDirect ? escapeWhole(wire, reader.card, apdu, length, reply, r)
+                                   : transmitAndFetch(wire, reader.card, apdu, length, limit, reply, r);
     if (!answered || r > limit) return 0;
     std::memcpy(destination, reply.data(), r);
     return static_cast<std::int32_t>(r);

@@ -2,11 +2,13 @@
 //
 // Under T=0 the ACR122U answers a command that has response data with the two
 // bytes 61 Le; the data itself is fetched with GET RESPONSE. Both operations here are
-// built around that two-step exchange. On a direct connection (no card in the field)
-// the same bytes go through the CCID escape instead, and the reader answers in one
-// piece: such a whole answer is trimmed exactly as a GET RESPONSE answer of its
-// length, a bare two-byte answer is a direct answer, so every caller gets the same
-// result from either connection for the same reader answer.
+// built around that two-step exchange. Under T=1 (the only protocol Linux's CCID
+// driver offers for this reader) the reader answers in one piece, and on a direct
+// connection (no card in the field) the same bytes go through the CCID escape, also
+// answered in one piece. Such a whole answer is trimmed exactly as a GET RESPONSE
+// answer of its length and a bare two-byte answer is a direct answer; under T=1 a
+// 61 Le is still fetched. So every caller gets the same result from any connection
+// for the same reader answer.
 #ifndef QVR_ACR122_TRANSCEIVE_H
 #define QVR_ACR122_TRANSCEIVE_H
 
@@ -38,9 +40,10 @@ constexpr std::int32_t kMaxDestinationBytes = QVR_REPLY_MAX;
 constexpr std::int32_t kShortAnswerCapacity = 4;
 
 // Wraps command in the mode's pseudo-APDU, sends it, fetches pending data and
-// copies the trimmed answer (at most 251 bytes) to destination. Through the escape
-// the engine's whole buffer receives the answer, whatever firstReplyCapacity says
-// (a negative one still sends nothing). Returns a status
+// copies the trimmed answer (at most 251 bytes) to destination. Under T=1 and
+// through the escape the engine's whole buffer receives the first reply of modes 8
+// and 9, whatever firstReplyCapacity says (a negative one still sends nothing);
+// through the escape also that of mode 2. Returns a status
 // word; *replyLength receives the number of bytes delivered (for a direct answer,
 // the answer's length less its two status bytes, with nothing delivered).
 std::int32_t Transceive(std::uint8_t* destination, std::int32_t firstReplyCapacity,

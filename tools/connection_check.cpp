@@ -9,6 +9,8 @@ namespace qvr::tools {
 
 namespace {
 
+constexpr const char* kSharedStep = "connect shared with T=0 or T=1";
+
 // The handle as PC/SC has it; the library carries it as a 32-bit value.
 SCARDHANDLE platformHandle(std::int32_t card) { return static_cast<SCARDHANDLE>(card); }
 
@@ -46,9 +48,14 @@ long tryEscape(std::int32_t card) {
     // ACR122U pseudo-APDU: the reader's firmware version, answered by the reader itself.
     const std::array<std::uint8_t, 5> getFirmware{0xFF, 0x00, 0x48, 0x00, 0x00};
     std::array<std::uint8_t, 64> answer{};
-    DWORD received = 0;
-    return SCardControl(platformHandle(card), SCARD_CTL_CODE(3500), getFirmware.data(), getFirmware.size(),
-                        answer.data(), answer.size(), &received);
+    auto escape = [&](DWORD code) {
+        DWORD received = 0;
+        return SCardControl(platformHandle(card), code, getFirmware.data(), getFirmware.size(), answer.data(),
+                            answer.size(), &received);
+    };
+    // As the library does: Linux's CCID driver knows the escape as number 1 only.
+    const long result = escape(SCARD_CTL_CODE(3500));
+    return result == SCARD_E_UNSUPPORTED_FEATURE ? escape(SCARD_CTL_CODE(1)) : result;
 }
 
 ConnectFailure diagnoseConnect(const std::string& reader) {
@@ -57,13 +64,14 @@ ConnectFailure diagnoseConnect(const std::string& reader) {
         result != SCARD_S_SUCCESS)
         return {"SCardEstablishContext", result};
     ConnectFailure failure;
-    const long shared = connectOnce(context, reader, SCARD_SHARE_SHARED, SCARD_PROTOCOL_T0);
+    const long shared =
+        connectOnce(context, reader, SCARD_SHARE_SHARED, SCARD_PROTOCOL_T0 | SCARD_PROTOCOL_T1);
     if (shared == SCARD_E_NO_SMARTCARD || shared == SCARD_W_REMOVED_CARD) {
         const long direct = connectOnce(context, reader, SCARD_SHARE_DIRECT, 0);
         failure = direct != SCARD_S_SUCCESS ? ConnectFailure{"connect to the reader directly (no tag present)", direct}
-                                            : ConnectFailure{"connect shared with T=0", shared};
+                                            : ConnectFailure{kSharedStep, shared};
     } else if (shared != SCARD_S_SUCCESS) {
-        failure = {"connect shared with T=0", shared};
+        failure = {kSharedStep, shared};
     }
     SCardReleaseContext(context);
     return failure;

@@ -27,7 +27,8 @@ struct ConnectionState {
 ConnectionState inspectConnection(std::int32_t card);
 
 // The reader's answer to the escape command GET FIRMWARE VERSION (FF 00 48 00 00) on
-// this handle: SCARD_S_SUCCESS, or the driver's refusal.
+// this handle (under the escape number 3500, or 1 where the driver does not know
+// 3500): SCARD_S_SUCCESS, or the driver's refusal.
 long tryEscape(std::int32_t card);
 
 struct ConnectFailure {
@@ -36,7 +37,8 @@ struct ConnectFailure {
 };
 
 // The library returned no handle for this reader: makes the same connects (shared
-// T=0, then direct when no tag is present), releases all, and says which failed.
+// with T=0 or T=1, then direct when no tag is present), releases all, and says
+// which failed.
 ConnectFailure diagnoseConnect(const std::string& reader);
 
 }  // namespace qvr::tools

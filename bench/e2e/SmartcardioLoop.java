@@ -8,8 +8,7 @@ import javax.smartcardio.TerminalFactory;
 
 /**
  * The peer a Java user would otherwise pick: javax.smartcardio doing the same exchange
- * and poll. Under T=0 it answers 61 Le with GET RESPONSE by itself, so one transmit
- * call makes the same two transmits. Usage: SmartcardioLoop exchange|poll WARMUP COUNT
+ * and poll over T=1 (which the CCID driver gives this reader), one transmit each. Usage: SmartcardioLoop exchange|poll WARMUP COUNT
  */
 public final class SmartcardioLoop {
     private static final byte[] EXCHANGE = {(byte) 0xFF, 0x00, 0x00, 0x00, 0x08, (byte) 0xD4, 0x40, 0x01,
@@ -28,7 +27,7 @@ public final class SmartcardioLoop {
         long warmup = Long.parseLong(args[1]);
         long count = Long.parseLong(args[2]);
         CardTerminal terminal = TerminalFactory.getDefault().terminals().list().get(0);
-        Card card = terminal.connect("T=0");
+        Card card = terminal.connect("*");
         CardChannel channel = card.getBasicChannel();
         byte[] apdu = polling ? POLL : EXCHANGE;
         // D5 41 00, 16 data bytes, 90 00 from the card; D5 61 01 23 0F ... for the poll.

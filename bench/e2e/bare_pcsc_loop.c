@@ -1,5 +1,5 @@
-/* The physical limit of the path: a bare pcsc-lite loop doing exactly the two
- * transmits of each exchange (direct transmit, then GET RESPONSE), nothing else.
+/* The physical limit of the path: a bare pcsc-lite loop doing exactly the one
+ * transmit of each exchange over T=1 (the reader answers whole), nothing else.
  * usage: bare_pcsc_loop exchange|poll WARMUP COUNT   -> prints "bare <op> <per second>" */
 #include <stdio.h>
 #include <stdlib.h>
@@ -11,17 +11,11 @@
 
 static SCARDHANDLE card;
 
-static int twoTransmits(const unsigned char* apdu, DWORD length) {
+static int exchangeOnce(const unsigned char* apdu, DWORD length) {
     unsigned char reply[300];
     DWORD received = sizeof reply;
-    if (SCardTransmit(card, SCARD_PCI_T0, apdu, length, NULL, reply, &received) != SCARD_S_SUCCESS ||
-        received != 2 || reply[0] != 0x61)
-        return 0;
-    const unsigned char getResponse[] = {0xFF, 0xC0, 0x00, 0x00, reply[1]};
-    DWORD expected = reply[1];
-    received = expected;
-    return SCardTransmit(card, SCARD_PCI_T0, getResponse, 5, NULL, reply, &received) == SCARD_S_SUCCESS &&
-           received == expected;
+    return SCardTransmit(card, SCARD_PCI_T1, apdu, length, NULL, reply, &received) == SCARD_S_SUCCESS &&
+           received > 2 && reply[received - 2] == 0x90 && reply[received - 1] == 0x00;
 }
 
 static double now(void) {
@@ -39,18 +33,18 @@ int main(int argc, char** argv) {
     DWORD length = SCARD_AUTOALLOCATE, protocol = 0;
     if (SCardEstablishContext(SCARD_SCOPE_SYSTEM, NULL, NULL, &context) != SCARD_S_SUCCESS ||
         SCardListReaders(context, NULL, (LPSTR)&readers, &length) != SCARD_S_SUCCESS ||
-        SCardConnect(context, readers, SCARD_SHARE_SHARED, SCARD_PROTOCOL_T0, &card, &protocol) != SCARD_S_SUCCESS) {
+        SCardConnect(context, readers, SCARD_SHARE_SHARED, SCARD_PROTOCOL_T0 | SCARD_PROTOCOL_T1, &card, &protocol) != SCARD_S_SUCCESS) {
         fprintf(stderr, "bare_pcsc_loop: no reader\n");
         return 1;
     }
     const unsigned char* apdu = poll ? kPollApdu : kExchangeApdu;
     const DWORD apduLength = poll ? sizeof kPollApdu : sizeof kExchangeApdu;
-    if (!poll && !twoTransmits(kListTypeBApdu, sizeof kListTypeBApdu)) return 1;
+    if (!poll && !exchangeOnce(kListTypeBApdu, sizeof kListTypeBApdu)) return 1;
     for (long i = 0; i < warmup; ++i)
-        if (!twoTransmits(apdu, apduLength)) return 1;
+        if (!exchangeOnce(apdu, apduLength)) return 1;
     const double start = now();
     for (long i = 0; i < count; ++i)
-        if (!twoTransmits(apdu, apduLength)) return 1;
+        if (!exchangeOnce(apdu, apduLength)) return 1;
     printf("bare %s %.1f\n", argv[1], (double)count / (now() - start));
     SCardDisconnect(card, SCARD_LEAVE_CARD);
     SCardFreeMemory(context, readers);

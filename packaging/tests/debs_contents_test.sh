@@ -21,13 +21,15 @@ declare -A contents=(
     $lib/cmake/QuenvariaReaderStack/QuenvariaReaderStackConfig.cmake
     $lib/cmake/QuenvariaReaderStack/QuenvariaReaderStackConfigVersion.cmake
     $lib/cmake/QuenvariaReaderStack/QuenvariaReaderStackTargets.cmake"
-  [libferrow-jni]="$lib/libFerrow.so usr/share/java/ferrow-java.jar usr/share/java/ferrow-java-1.0.0.jar usr/share/ferrow/java/JMain.java"
-  [vanto]="usr/bin/Vanto usr/bin/open-internet-shortcut usr/share/applications/quenvaria-vanto.desktop
+  [libferrow-jni]="usr/lib/jni/libFerrow.so usr/share/java/ferrow-java.jar usr/share/java/ferrow-java-1.0.0.jar usr/share/ferrow/java/JMain.java"
+  [vanto]="usr/bin/Vanto usr/lib/vanto/Vanto usr/bin/open-internet-shortcut usr/share/applications/quenvaria-vanto.desktop
+    usr/share/man/man1/Vanto.1.gz usr/share/man/man1/open-internet-shortcut.1.gz
     usr/share/applications/quenvaria-internet-shortcut.desktop
     usr/share/icons/hicolor/scalable/apps/quenvaria-vanto.svg"
   [qvr-tools]="usr/bin/qvr-probe usr/share/man/man1/qvr-probe.1.gz
+    usr/share/man/man1/virtual-reader.1.gz usr/share/man/man1/virtual-acr122u.1.gz
+    usr/share/man/man1/virtual-reader-ctl.1.gz usr/share/man/man1/virtual-reader-wait.1.gz
     usr/bin/virtual-reader usr/bin/virtual-acr122u usr/bin/virtual-reader-ctl usr/bin/virtual-reader-wait
-    $lib/virtual-acr122u/libifd-virtual-acr122u.so
     usr/share/virtual-acr122u/scenarios/demo.json usr/share/virtual-acr122u/scenarios/felica-212.json"
 )
 
@@ -43,7 +45,8 @@ for package in "${packages[@]}"; do
   dpkg-deb -x "$deb" "$root/$package"
   dpkg-deb -x "$deb" "$root/all"
   for path in ${contents[$package]} usr/share/doc/$package/copyright usr/share/doc/$package/changelog.Debian.gz \
-              usr/share/doc/$package/README.md usr/share/doc/$package/LICENSE; do
+              usr/share/doc/$package/README.md usr/share/doc/$package/LICENSE \
+              usr/share/lintian/overrides/$package; do
     [ -e "$root/$package/$path" ] || [ -L "$root/$package/$path" ] || fail "$package lacks /$path"
   done
   [ "$(dpkg-deb -f "$deb" Package)" = "$package" ] || fail "$deb is not $package"
@@ -62,6 +65,20 @@ duplicates=$(sort "$root/all-files" | uniq -d)
   fail "libqvr-acr122-1: libQVR-ACR122.so does not point to libQVR-ACR122.so.1"
 grep -qx 'prefix=/usr' "$root/libqvr-acr122-dev/$lib/pkgconfig/qvr-acr122.pc" || fail "qvr-acr122.pc prefix is not /usr"
 [ -z "$(find "$root/all/usr/lib" -maxdepth 1 ! -type d)" ] || fail "files directly in /usr/lib: $(ls "$root/all/usr/lib")"
+# Every program on PATH has its manual page, section 1.
+for program in "$root/all/usr/bin/"*; do
+  [ -f "$root/all/usr/share/man/man1/$(basename "$program").1.gz" ] || fail "no manual page for /usr/bin/$(basename "$program")"
+done
+# The launcher's shortcut is data beside the program, not in /usr/bin; the program
+# there is a relative link, so that the launcher, which looks beside its own file,
+# finds the shortcut however it is started.
+[ -f "$root/vanto/usr/lib/vanto/Topup & Shop @ Quenvaria.URL" ] || fail "vanto: no shortcut beside /usr/lib/vanto/Vanto"
+[ "$(readlink "$root/vanto/usr/bin/Vanto")" = ../lib/vanto/Vanto ] ||
+  fail "vanto: /usr/bin/Vanto is not the link ../lib/vanto/Vanto: $(readlink "$root/vanto/usr/bin/Vanto" || echo 'not a link')"
+[ -z "$(find "$root/all/usr/bin" ! -type d ! -perm -u+x)" ] || fail "files in /usr/bin that are not programs: $(find "$root/all/usr/bin" ! -type d ! -perm -u+x)"
+# The bridge finds the reader library from /usr/lib/jni by its RUNPATH.
+[ "$(readelf -d "$root/libferrow-jni/usr/lib/jni/libFerrow.so" | sed -n 's/.*(RUNPATH).*\[\(.*\)\]/\1/p')" = "\$ORIGIN/../${lib#usr/lib/}" ] ||
+  fail "libFerrow.so RUNPATH does not lead from /usr/lib/jni to /$lib"
 
 # What the system needs for a real reader: the kernel's NFC drivers kept away (a
 # conffile, so dpkg keeps local changes), and pcscd open to the group plugdev.
@@ -99,7 +116,13 @@ for package in "${packages[@]}"; do
 done
 depends_on vanto Depends xdg-utils
 
-# The runtime library packages announce their libraries and run ldconfig.
+# The runtime library packages announce their libraries and refresh the loader's
+# cache through dpkg's trigger; no package has maintainer scripts (Debian's
+# packages leave ldconfig to the trigger, and the JNI folder is not the loader's).
+for package in "${packages[@]}"; do
+  scripts=$(dpkg-deb --ctrl-tarfile "$debs/${package}_${version}_${arch}.deb" | tar -t | grep -E '^(\./)?(pre|post)(inst|rm)$' || true)
+  [ -z "$scripts" ] || fail "$package has maintainer scripts: $scripts"
+done
 for pair in libhexkit1:libHexkit libqvr-acr122-1:libQVR-ACR122; do
   package=${pair%%:*} library=${pair#*:}
   control=$root/control-$package
@@ -111,9 +134,9 @@ done
 [ "$(cat "$root/control-libqvr-acr122-1/conffiles" 2>/dev/null)" = /etc/modprobe.d/blacklist-qvr-acr122.conf ] ||
   fail "libqvr-acr122-1 conffiles: $(cat "$root/control-libqvr-acr122-1/conffiles" 2>/dev/null || echo missing)"
 
-# The unpacked packages work together: Java binds the bridge and the reader library
-# from the unpacked library folder.
-"${java_check[@]}" "$root/all/usr/share/ferrow/java/JMain.java" "$root/all/$lib" "$root/java" ||
+# The unpacked packages work together: Java binds the bridge from the unpacked JNI
+# folder, and the bridge the reader library from the unpacked library folder.
+"${java_check[@]}" "$root/all/usr/share/ferrow/java/JMain.java" "$root/all/usr/lib/jni" "$root/all/$lib" "$root/java" ||
   fail "Java through the unpacked packages"
 
 if [ "$failures" -ne 0 ]; then

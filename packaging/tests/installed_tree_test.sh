@@ -2,9 +2,9 @@
 # The installed tree: every file callers need, the libraries' names, links, SONAMEs,
 # dependencies and search paths, the multiarch library folder; then a copy of the tree in another folder still
 # finds its own libraries (RUNPATH $ORIGIN, no build paths).
-# Usage: installed_tree_test.sh PREFIX MOVED_COPY BUILD_DIR SOURCE_DIR LIBDIR
+# Usage: installed_tree_test.sh PREFIX MOVED_COPY BUILD_DIR SOURCE_DIR LIBDIR JNIDIR
 set -euo pipefail
-prefix=$1 moved=$2 build=$3 source=$4 libdir=$5
+prefix=$1 moved=$2 build=$3 source=$4 libdir=$5 jnidir=$6
 failures=0
 fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
 
@@ -18,12 +18,12 @@ expect_link "$libdir/libHexkit.so.1" libHexkit.so.1.0.0
 expect_link "$libdir/libQVR-ACR122.so" libQVR-ACR122.so.1
 expect_link "$libdir/libQVR-ACR122.so.1" libQVR-ACR122.so.1.0.0
 expect_link share/java/ferrow-java.jar ferrow-java-1.0.0.jar
+expect_link bin/Vanto ../lib/vanto/Vanto
 
 regular_files=(
-  "$libdir/libHexkit.so.1.0.0" "$libdir/libQVR-ACR122.so.1.0.0" "$libdir/libFerrow.so"
-  bin/Vanto bin/open-internet-shortcut "bin/Topup & Shop @ Quenvaria.URL"
+  "$libdir/libHexkit.so.1.0.0" "$libdir/libQVR-ACR122.so.1.0.0" "$jnidir/libFerrow.so"
+  lib/vanto/Vanto bin/open-internet-shortcut "lib/vanto/Topup & Shop @ Quenvaria.URL"
   bin/qvr-probe bin/virtual-acr122u bin/virtual-reader-ctl bin/virtual-reader-wait bin/virtual-reader
-  share/man/man1/qvr-probe.1.gz "$libdir/virtual-acr122u/libifd-virtual-acr122u.so"
   include/quenvaria/reader_api.h include/quenvaria/convert_api.h
   etc/modprobe.d/blacklist-qvr-acr122.conf share/polkit-1/rules.d/60-qvr-acr122-pcscd.rules
   "$libdir/pkgconfig/qvr-acr122.pc" "$libdir/pkgconfig/hexkit.pc"
@@ -39,6 +39,10 @@ for package in libhexkit1 libhexkit-dev libqvr-acr122-1 libqvr-acr122-dev libfer
   for doc in README.md LICENSE copyright changelog.Debian.gz; do
     regular_files+=("share/doc/$package/$doc")
   done
+  regular_files+=("share/lintian/overrides/$package")
+done
+for program in Vanto open-internet-shortcut qvr-probe virtual-acr122u virtual-reader-ctl virtual-reader-wait virtual-reader; do
+  regular_files+=("share/man/man1/$program.1.gz")
 done
 # Debian's multiarch folder, as GNUInstallDirs names it for /usr.
 multiarch=$(gcc -print-multiarch 2>/dev/null || true)
@@ -57,7 +61,7 @@ dynamic_entry() {  # file, tag: the bracketed values of that dynamic-section tag
 }
 [ "$(dynamic_entry "$prefix/$libdir/libHexkit.so.1.0.0" SONAME)" = libHexkit.so.1 ] || fail "libHexkit SONAME"
 [ "$(dynamic_entry "$prefix/$libdir/libQVR-ACR122.so.1.0.0" SONAME)" = libQVR-ACR122.so.1 ] || fail "libQVR-ACR122 SONAME"
-[ "$(dynamic_entry "$prefix/$libdir/libFerrow.so" SONAME)" = libFerrow.so ] || fail "libFerrow SONAME"
+[ "$(dynamic_entry "$prefix/$jnidir/libFerrow.so" SONAME)" = libFerrow.so ] || fail "libFerrow SONAME"
 reader_needed=$(dynamic_entry "$prefix/$libdir/libQVR-ACR122.so.1.0.0" NEEDED)
 grep -qx libHexkit.so.1 <<<"$reader_needed" || fail "libQVR-ACR122 does not need libHexkit.so.1: $reader_needed"
 grep -qx libpcsclite.so.1 <<<"$reader_needed" || fail "libQVR-ACR122 does not need libpcsclite.so.1"
@@ -65,13 +69,14 @@ probe_needed=$(dynamic_entry "$prefix/bin/qvr-probe" NEEDED)
 grep -qx libQVR-ACR122.so.1 <<<"$probe_needed" || fail "qvr-probe does not need libQVR-ACR122.so.1: $probe_needed"
 
 # Search paths: exactly these, relative to the file itself; none for the rest.
+# The bridge, in the JNI folder, names the library folder relative to its own.
 declare -A expected_runpath=(
   ["$libdir/libQVR-ACR122.so.1.0.0"]='$ORIGIN'
-  ["$libdir/libFerrow.so"]='$ORIGIN'
+  ["$jnidir/libFerrow.so"]="\$ORIGIN/$(realpath -m --relative-to="/$jnidir" "/$libdir")"
   [bin/qvr-probe]="\$ORIGIN/../$libdir"
 )
-for file in "$libdir/libHexkit.so.1.0.0" "$libdir/libQVR-ACR122.so.1.0.0" "$libdir/libFerrow.so" \
-            bin/Vanto bin/qvr-probe bin/virtual-acr122u bin/virtual-reader-ctl bin/virtual-reader-wait; do
+for file in "$libdir/libHexkit.so.1.0.0" "$libdir/libQVR-ACR122.so.1.0.0" "$jnidir/libFerrow.so" \
+            lib/vanto/Vanto bin/qvr-probe bin/virtual-acr122u bin/virtual-reader-ctl bin/virtual-reader-wait; do
   runpath=$(dynamic_entry "$prefix/$file" RUNPATH)
   [ "$runpath" = "${expected_runpath[$file]:-}" ] || fail "$file RUNPATH '$runpath', expected '${expected_runpath[$file]:-}'"
   [ -z "$(dynamic_entry "$prefix/$file" RPATH)" ] || fail "$file carries an old-style RPATH"

@@ -2,6 +2,7 @@
 // trimming table row by row.
 #include <array>
 #include <cstring>
+#include <vector>
 
 #include "context_table.h"
 #include "reader_api.h"
@@ -56,6 +57,16 @@ bool untouchedFrom(const EngineRun& r, std::size_t from) {
     return true;
 }
 
+// A handle the context table knows as a T=1 card connection, as a connect under
+// T=1 leaves it, for as long as the object lives.
+struct T1Handle {
+    static constexpr std::int32_t kCard = 0x7101;
+    T1Handle() { qvr::rememberContext(kCard, 0, qvr::Link::kCardT1); }
+    ~T1Handle() { qvr::takeContext(kCard); }
+    T1Handle(const T1Handle&) = delete;
+    T1Handle& operator=(const T1Handle&) = delete;
+};
+
 // ---- Trimming of GET RESPONSE answers, one row per case ----------------------------
 
 struct TrimCase {
@@ -82,37 +93,68 @@ TEST_P(TrimTable, DeliversTheListedBytesAndStatus) {
     EXPECT_TRUE(untouchedFrom(r, hex(c.delivered).size())) << "bytes written past the reply";
 }
 
+// Under T=1 the reader answers whole; such an answer of more than two bytes is
+// trimmed as the same bytes fetched with GET RESPONSE, in one transmit that may
+// receive the engine's whole buffer.
+class TrimTableUnderT1 : public WireTest, public ::testing::WithParamInterface<TrimCase> {};
+
+TEST_P(TrimTableUnderT1, WholeAnswerIsTrimmedTheSame) {
+    const TrimCase& c = GetParam();
+    const T1Handle t1;
+    answer(c.answer);
+    const EngineRun r = run(c.mode, c.responseClass, "D4 4A 01 03 00", 4, T1Handle::kCard);
+    EXPECT_EQ(r.status, c.status);
+    EXPECT_EQ(delivered(r), hexOf(hex(c.delivered)));
+    EXPECT_EQ(r.replyLength, static_cast<std::int32_t>(hex(c.delivered).size()));
+    EXPECT_TRUE(untouchedFrom(r, hex(c.delivered).size())) << "bytes written past the reply";
+    const Bytes frame = hex(c.mode == kModeDataExchange ? "FF 00 00 00 08 D4 40 01 D4 4A 01 03 00"
+                                                        : "FF 00 00 00 05 D4 4A 01 03 00");
+    expectWire({{hexOf(frame), 1000}}, SCARD_PROTOCOL_T1);
+}
+
 const std::string kNine = "D5 4B 01 01 A1 A2 A3 90 00";
 
-INSTANTIATE_TEST_SUITE_P(
-    Rows, TrimTable,
-    ::testing::Values(
-        // Mode 8: short answers arrive whole but for the reader's status, whatever the class.
-        TrimCase{"Direct2", kModeDirect, kClassCardData, "90 00", QVR_SW_SUCCESS, ""},
-        TrimCase{"Direct5", kModeDirect, kClassCardData, "D5 45 00 90 00", QVR_SW_SUCCESS, "D5 45 00"},
-        TrimCase{"Direct8Class11", kModeDirect, kClassCardData, "D5 03 32 01 06 07 90 00", QVR_SW_SUCCESS, "D5 03 32 01 06 07"},
-        TrimCase{"Direct8ClassOther", kModeDirect, 0x0D, "D5 03 32 01 06 07 90 00", QVR_SW_SUCCESS, "D5 03 32 01 06 07"},
-        TrimCase{"Direct8ReaderError", kModeDirect, kClassCardAnswer, "D5 03 32 01 63 00", 0x6300, "D5 03 32 01"},
-        // Mode 8, nine bytes or more: the class decides how many leading bytes go.
-        TrimCase{"Direct9Class11", kModeDirect, kClassCardData, kNine, QVR_SW_SUCCESS, "A1 A2 A3"},
-        TrimCase{"Direct9Class12", kModeDirect, kClassCardAnswer, kNine, QVR_SW_SUCCESS, "01 A1 A2 A3"},
-        TrimCase{"Direct9ClassFF", kModeDirect, kClassChipData, kNine, QVR_SW_SUCCESS, "01 01 A1 A2 A3"},
-        TrimCase{"Direct9ClassOther", kModeDirect, 0x0D, kNine, 0, ""},
-        TrimCase{"Direct9StatusIsLastTwo", kModeDirect, kClassChipData, "D5 4B 01 01 A1 A2 A3 6A 82", 0x6A82, "01 01 A1 A2 A3"},
-        // Mode 9: card data with the card's status word, or the whole card answer.
-        TrimCase{"Exchange8Class11", kModeDataExchange, kClassCardData, "D5 41 00 AA BB 6A 82 90 00", 0x6A82, "AA BB"},
-        TrimCase{"Exchange8Class12", kModeDataExchange, kClassCardAnswer, "D5 41 00 AA BB 6A 82 90 00", QVR_SW_SUCCESS, "AA BB 6A 82"},
-        TrimCase{"ExchangeExactly8Class11", kModeDataExchange, kClassCardData, "D5 41 00 AA 90 00 90 00", QVR_SW_SUCCESS, "AA"},
-        TrimCase{"ExchangeExactly8Class12", kModeDataExchange, kClassCardAnswer, "D5 41 00 AA 90 00 90 00", QVR_SW_SUCCESS, "AA 90 00"},
-        TrimCase{"ExchangeChipErrorClass11", kModeDataExchange, kClassCardData, "D5 41 01 90 00", 0x4101, "D5 41 01"},
-        TrimCase{"ExchangeChipErrorClass12", kModeDataExchange, kClassCardAnswer, "D5 41 01 90 00", QVR_SW_SUCCESS, "D5 41 01"},
-        TrimCase{"Exchange7Class11", kModeDataExchange, kClassCardData, "D5 41 00 90 00 90 00", QVR_SW_SUCCESS, "D5 41 00 90 00"},
-        TrimCase{"Exchange2Class11", kModeDataExchange, kClassCardData, "90 00", 0x0000, ""},
-        TrimCase{"Exchange3Class11", kModeDataExchange, kClassCardData, "41 90 00", 0x0041, "41"},
-        TrimCase{"Exchange2Class12", kModeDataExchange, kClassCardAnswer, "63 00", 0x6300, ""},
-        TrimCase{"ExchangeClassFF", kModeDataExchange, kClassChipData, "D5 41 00 AA BB 90 00 90 00", QVR_TRANSPORT_FAILED, ""},
-        TrimCase{"ExchangeClass0", kModeDataExchange, 0, "90 00", QVR_TRANSPORT_FAILED, ""}),
-    [](const auto& testCase) { return std::string(testCase.param.name); });
+const std::vector<TrimCase> kTrimRows{
+    // Mode 8: short answers arrive whole but for the reader's status, whatever the class.
+    TrimCase{"Direct2", kModeDirect, kClassCardData, "90 00", QVR_SW_SUCCESS, ""},
+    TrimCase{"Direct5", kModeDirect, kClassCardData, "D5 45 00 90 00", QVR_SW_SUCCESS, "D5 45 00"},
+    TrimCase{"Direct8Class11", kModeDirect, kClassCardData, "D5 03 32 01 06 07 90 00", QVR_SW_SUCCESS, "D5 03 32 01 06 07"},
+    TrimCase{"Direct8ClassOther", kModeDirect, 0x0D, "D5 03 32 01 06 07 90 00", QVR_SW_SUCCESS, "D5 03 32 01 06 07"},
+    TrimCase{"Direct8ReaderError", kModeDirect, kClassCardAnswer, "D5 03 32 01 63 00", 0x6300, "D5 03 32 01"},
+    // Mode 8, nine bytes or more: the class decides how many leading bytes go.
+    TrimCase{"Direct9Class11", kModeDirect, kClassCardData, kNine, QVR_SW_SUCCESS, "A1 A2 A3"},
+    TrimCase{"Direct9Class12", kModeDirect, kClassCardAnswer, kNine, QVR_SW_SUCCESS, "01 A1 A2 A3"},
+    TrimCase{"Direct9ClassFF", kModeDirect, kClassChipData, kNine, QVR_SW_SUCCESS, "01 01 A1 A2 A3"},
+    TrimCase{"Direct9ClassOther", kModeDirect, 0x0D, kNine, 0, ""},
+    TrimCase{"Direct9StatusIsLastTwo", kModeDirect, kClassChipData, "D5 4B 01 01 A1 A2 A3 6A 82", 0x6A82, "01 01 A1 A2 A3"},
+    // Mode 9: card data with the card's status word, or the whole card answer.
+    TrimCase{"Exchange8Class11", kModeDataExchange, kClassCardData, "D5 41 00 AA BB 6A 82 90 00", 0x6A82, "AA BB"},
+    TrimCase{"Exchange8Class12", kModeDataExchange, kClassCardAnswer, "D5 41 00 AA BB 6A 82 90 00", QVR_SW_SUCCESS, "AA BB 6A 82"},
+    TrimCase{"ExchangeExactly8Class11", kModeDataExchange, kClassCardData, "D5 41 00 AA 90 00 90 00", QVR_SW_SUCCESS, "AA"},
+    TrimCase{"ExchangeExactly8Class12", kModeDataExchange, kClassCardAnswer, "D5 41 00 AA 90 00 90 00", QVR_SW_SUCCESS, "AA 90 00"},
+    TrimCase{"ExchangeChipErrorClass11", kModeDataExchange, kClassCardData, "D5 41 01 90 00", 0x4101, "D5 41 01"},
+    TrimCase{"ExchangeChipErrorClass12", kModeDataExchange, kClassCardAnswer, "D5 41 01 90 00", QVR_SW_SUCCESS, "D5 41 01"},
+    TrimCase{"Exchange7Class11", kModeDataExchange, kClassCardData, "D5 41 00 90 00 90 00", QVR_SW_SUCCESS, "D5 41 00 90 00"},
+    TrimCase{"Exchange2Class11", kModeDataExchange, kClassCardData, "90 00", 0x0000, ""},
+    TrimCase{"Exchange3Class11", kModeDataExchange, kClassCardData, "41 90 00", 0x0041, "41"},
+    TrimCase{"Exchange2Class12", kModeDataExchange, kClassCardAnswer, "63 00", 0x6300, ""},
+    TrimCase{"ExchangeClassFF", kModeDataExchange, kClassChipData, "D5 41 00 AA BB 90 00 90 00", QVR_TRANSPORT_FAILED, ""},
+    TrimCase{"ExchangeClass0", kModeDataExchange, 0, "90 00", QVR_TRANSPORT_FAILED, ""},
+};
+
+INSTANTIATE_TEST_SUITE_P(Rows, TrimTable, ::testing::ValuesIn(kTrimRows),
+                         [](const auto& testCase) { return std::string(testCase.param.name); });
+
+// Two bytes under T=1 are a direct answer, fewer a failed transmit (see DirectAnswers).
+std::vector<TrimCase> wholeAnswerRows() {
+    std::vector<TrimCase> rows;
+    for (const TrimCase& row : kTrimRows)
+        if (hex(row.answer).size() > 2) rows.push_back(row);
+    return rows;
+}
+
+INSTANTIATE_TEST_SUITE_P(Rows, TrimTableUnderT1, ::testing::ValuesIn(wholeAnswerRows()),
+                         [](const auto& testCase) { return std::string(testCase.param.name); });
 
 TEST_F(WireTest, DirectAnswerShorterThanTwoAfterGetResponseIsTransportFailure) {
     answer("61 01");
@@ -401,7 +443,7 @@ class EscapeTest : public WireTest {
 protected:
     void SetUp() override {
         WireTest::SetUp();
-        qvr::rememberContext(0x1A2B, 0, true);
+        qvr::rememberContext(0x1A2B, 0, qvr::Link::kDirect);
     }
     void TearDown() override {
         qvr::takeContext(0x1A2B);
@@ -433,6 +475,59 @@ TEST_F(EscapeTest, AnswerLongerThanTheEngineBufferIsATransportFailure) {
     EXPECT_EQ(r.status, QVR_TRANSPORT_FAILED);
     EXPECT_EQ(r.replyLength, 0);
     EXPECT_TRUE(untouchedFrom(r, 0));
+}
+
+// ---- A card connection under T=1 ----------------------------------------------------
+
+class T1Test : public WireTest {
+protected:
+    const T1Handle t1;
+};
+
+TEST_F(T1Test, AnnouncedAnswerIsFetchedWithCapacityExactlyLe) {
+    answer("61 05");
+    answer("D5 45 00 90 00");
+    const EngineRun r = run(kModeDirect, kClassCardData, "D4 44 01", 4, T1Handle::kCard);
+    expectWire({{"FF 00 00 00 03 D4 44 01", 1000}, {"FF C0 00 00 05", 5}}, SCARD_PROTOCOL_T1);
+    EXPECT_EQ(r.status, QVR_SW_SUCCESS);
+    EXPECT_EQ(delivered(r), "D5 45 00");
+}
+
+TEST_F(T1Test, LedBuzzerKeepsItsCapacityAndReportsOnlyTheTransmit) {
+    answer("90 03");
+    EngineRun r = run(kModeLedBuzzer, kClassCardData, "01 01 01 01", 4, T1Handle::kCard);
+    expectWire({{"FF 00 40 50 04 01 01 01 01", 4}}, SCARD_PROTOCOL_T1);
+    EXPECT_EQ(r.status, QVR_SW_SUCCESS);
+    EXPECT_EQ(r.replyLength, 0);
+    pcsc_double::failTransmit(SCARD_E_NO_SMARTCARD);
+    r = run(kModeLedBuzzer, kClassCardData, "01 01 01 01", 4, T1Handle::kCard);
+    EXPECT_EQ(r.status, QVR_LED_TRANSMIT_FAILED);
+}
+
+TEST_F(T1Test, ShortRefusedOrOversizedFirstReplyIsATransportFailure) {
+    answer("90");
+    EXPECT_EQ(run(kModeDirect, kClassCardData, "D4 02", 4, T1Handle::kCard).status, QVR_TRANSPORT_FAILED);
+    pcsc_double::failTransmit(SCARD_E_COMM_DATA_LOST);
+    EXPECT_EQ(run(kModeDataExchange, kClassCardData, "00 B0 00 00 00", 1000, T1Handle::kCard).status,
+              QVR_TRANSPORT_FAILED);
+    pcsc_double::replyWith(Bytes(1001, 0x90));
+    const EngineRun r = run(kModeDataExchange, kClassCardAnswer, "00 B0 00 00 00", 1000, T1Handle::kCard);
+    EXPECT_EQ(r.status, QVR_TRANSPORT_FAILED);
+    EXPECT_EQ(r.replyLength, 0);
+    EXPECT_TRUE(untouchedFrom(r, 0));
+    EXPECT_EQ(run(kModeDirect, kClassCardData, "D4 02", -1, T1Handle::kCard).status, QVR_NOT_SENT);
+    EXPECT_EQ(pcsc_double::transmits().size(), 3u);
+}
+
+TEST_F(T1Test, RawPassThroughKeepsTheCallersCapacityAndItsGetResponse) {
+    answer("04 A1 B2 C3 90 00");
+    EXPECT_EQ(runRaw("FF CA 00 00 00", 16, T1Handle::kCard).result, 6);
+    answer("61 00");
+    answer("90 00");
+    EXPECT_EQ(runRaw("00 B0 00 00 00", 300, T1Handle::kCard).result, 2);
+    expectWire({{"FF CA 00 00 00", 16}, {"00 B0 00 00 00", 300}, {"00 C0 00 00 00", 258}}, SCARD_PROTOCOL_T1);
+    answer("04 A1 B2 C3 90 00");
+    EXPECT_EQ(runRaw("FF CA 00 00 00", 5, T1Handle::kCard).result, 0) << "longer than the capacity";
 }
 
 }  // namespace

@@ -31,15 +31,16 @@ struct Sent {
 
 inline void answer(const std::string& reply) { pcsc_double::replyWith(hex(reply)); }
 
-// Asserts the whole list of transmits, in order, each with T=0 protocol control
-// information and no receive protocol information.
-inline void expectWire(const std::vector<Sent>& expected) {
+// Asserts the whole list of transmits, in order, each with the protocol control
+// information of the protocol (T=0 unless told) and no receive protocol information.
+inline void expectWire(const std::vector<Sent>& expected, DWORD protocol = SCARD_PROTOCOL_T0) {
     const auto& actual = pcsc_double::transmits();
     ASSERT_EQ(actual.size(), expected.size()) << "number of transmits";
     for (std::size_t i = 0; i < expected.size(); ++i) {
         EXPECT_EQ(hexOf(actual[i].sent), hexOf(hex(expected[i].bytes))) << "transmit " << i;
         EXPECT_EQ(actual[i].capacity, expected[i].capacity) << "capacity of transmit " << i;
-        EXPECT_TRUE(actual[i].t0Pci) << "transmit " << i << " without SCARD_PCI_T0";
+        const bool rightPci = protocol == SCARD_PROTOCOL_T1 ? actual[i].t1Pci : actual[i].t0Pci;
+        EXPECT_TRUE(rightPci) << "transmit " << i << " without the protocol information of " << protocol;
         EXPECT_TRUE(actual[i].noReceivePci) << "transmit " << i;
     }
 }

@@ -138,7 +138,7 @@ TEST_F(WireTrace, FileGetsOneLinePerPlatformCall) {
         << trace;
     EXPECT_TRUE(hasLine(lines, "handle=0x00001A2B transmit sent=FFC0000008 received=D503320106079000 "
                                "result=0x00000000 SCARD_S_SUCCESS"));
-    EXPECT_TRUE(hasLine(lines, "handle=0x00000000 connect shared protocols=1 active=0 reader=\"ACS ACR122U "
+    EXPECT_TRUE(hasLine(lines, "handle=0x00000000 connect shared protocols=3 active=0 reader=\"ACS ACR122U "
                                "PICC Interface 00 00\" sent= received= result=0x8010000C SCARD_E_NO_SMARTCARD"));
     EXPECT_TRUE(hasLine(lines, "handle=0x00003C4D connect direct protocols=0 active=0 reader=\"",
                         "\" sent= received= result=0x00000000 SCARD_S_SUCCESS"));

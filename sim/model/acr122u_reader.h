@@ -38,6 +38,8 @@ public:
     // The PC/SC pseudo-ATR of the card the reader has found and activated by itself;
     // nothing while it has none (PC/SC then sees no card).
     std::optional<Bytes> cardAtr() const { return ownCard_ ? ownAtr_ : std::nullopt; }
+    // The card the reader activated by itself, if any.
+    const Card* card() const { return ownCard_; }
 
     // Power off or reset of the pseudo-card: an answer not yet fetched is lost.
     void dropPending() { pending_.reset(); }

@@ -14,6 +14,12 @@ struct HandlerStats {
     // How often the driver asked whether a card is present: pcscd asks after each
     // card event, so a count that keeps rising on an idle reader means it polls.
     std::uint64_t cardStateQueries = 0;
+    // How often a command still at work told the driver to keep waiting.
+    std::uint64_t timeExtensions = 0;
+    // usbfs ioctls the host's libusb sent (submit, reap, discard, ...) in all, and
+    // their number when the figures were last reset.
+    std::uint64_t ioctlsTotal = 0;
+    std::uint64_t ioctlsBase = 0;
     std::chrono::nanoseconds total{0};
     std::chrono::nanoseconds longest{0};
 
@@ -21,6 +27,13 @@ struct HandlerStats {
         ++commands;
         total += spent;
         longest = std::max(longest, spent);
+    }
+    std::uint64_t ioctls() const { return ioctlsTotal - ioctlsBase; }
+    // Starts the figures again; the ioctl count goes on from where it is.
+    void reset() {
+        const std::uint64_t seen = ioctlsTotal;
+        *this = HandlerStats{};
+        ioctlsTotal = ioctlsBase = seen;
     }
     double meanMicroseconds() const {
         if (commands == 0) return 0.0;

@@ -1,11 +1,11 @@
 #include "program/control_client.h"
 
-#include "link_protocol.h"
-
+#include <cstring>
 #include <thread>
 
 #include <poll.h>
 #include <sys/socket.h>
+#include <sys/un.h>
 #include <unistd.h>
 
 namespace vreader {
@@ -13,7 +13,19 @@ namespace vreader {
 namespace {
 
 // A connected descriptor, or -1 when nobody listens there (yet).
-int connectOnce(const std::string& path) { return path.empty() ? -1 : link::connectUnix(path); }
+int connectOnce(const std::string& path) {
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    if (path.empty() || path.size() >= sizeof address.sun_path) return -1;
+    std::memcpy(address.sun_path, path.c_str(), path.size() + 1);
+    const int s = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    if (s < 0) return -1;
+    if (::connect(s, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0) {
+        ::close(s);
+        return -1;
+    }
+    return s;
+}
 
 std::optional<std::string> readLine(int s, std::chrono::steady_clock::time_point deadline) {
     std::string line;

@@ -84,17 +84,19 @@ std::string status(const Words&, VirtualReader& device) {
            " presence=" + (device.presence() == Presence::Always ? "always" : "tag") +
            " rf=" + (device.chip().rfFieldOn() ? "on" : "off") +
            " field=" + listIds(device.field().cards()) + " cards=" + listIds(all) +
-           " card=" + (device.cardState().present ? "yes" : "no");
+           " card=" + (device.slot().view().present ? "yes" : "no");
 }
 
 std::string stats(const Words& words, VirtualReader& device) {
     HandlerStats& s = device.stats();
     char line[200];
-    std::snprintf(line, sizeof line, "ok commands=%llu mean_us=%.2f max_us=%.2f card_state_queries=%llu",
+    std::snprintf(line, sizeof line,
+                  "ok commands=%llu mean_us=%.2f max_us=%.2f card_state_queries=%llu time_extensions=%llu ioctls=%llu",
                   static_cast<unsigned long long>(s.commands), s.meanMicroseconds(),
                   static_cast<double>(s.longest.count()) / 1000.0,
-                  static_cast<unsigned long long>(s.cardStateQueries));
-    if (words.size() == 2 && words[1] == "reset") s = HandlerStats{};
+                  static_cast<unsigned long long>(s.cardStateQueries),
+                  static_cast<unsigned long long>(s.timeExtensions), static_cast<unsigned long long>(s.ioctls()));
+    if (words.size() == 2 && words[1] == "reset") s.reset();
     return line;
 }
 
@@ -109,13 +111,14 @@ std::string runControlCommand(std::string_view line, VirtualReader& device) {
     static const std::map<std::string, CommandHandler> kCommands = {
         {"insert", &insert}, {"remove", &remove}, {"fault", &fault},   {"drop", &drop},
         {"attach", &attach}, {"status", &status}, {"stats", &stats},   {"quit", &quit},
+        {"unplug", &drop},   {"plug", &attach},
     };
     const Words words = splitWords(line);
     if (words.empty()) return "error empty command";
     const auto command = kCommands.find(words[0]);
     if (command == kCommands.end()) {
         return "error unknown command: " + words[0] +
-               " (insert, remove, fault, drop, attach, status, stats, quit)";
+               " (insert, remove, fault, drop, attach, unplug, plug, status, stats, quit)";
     }
     return command->second(words, device);
 }

@@ -8,8 +8,8 @@
 //   fault vanish-after-poll    the next card found leaves the field right after the poll
 //   fault slow <ms>            every answer is held back <ms> milliseconds
 //   fault clear                no more faults
-//   drop                       the reader disappears (its driver socket closes)
-//   attach                     the reader comes back
+//   drop, unplug               the reader's USB device is unplugged
+//   attach, plug               it is plugged in again
 //   status                     one line: attached, presence, rf, field, cards, and
 //                              whether PC/SC is to see a card
 //   stats [reset]              commands handled, time spent per command, and how

@@ -1,6 +1,7 @@
 #include "program/event_loop.h"
 
 #include <csignal>
+#include <algorithm>
 #include <cstdio>
 #include <iostream>
 
@@ -9,7 +10,6 @@
 
 #include "program/control_commands.h"
 #include "program/line_reader.h"
-#include "faces/link/link_answers.h"
 
 namespace vreader {
 
@@ -27,11 +27,6 @@ void catchStopSignals() {
     sigaction(SIGINT, &action, nullptr);
     sigaction(SIGTERM, &action, nullptr);
     std::signal(SIGPIPE, SIG_IGN);
-}
-
-void trace(const char* direction, const link::Message& message) {
-    std::fprintf(stderr, "virtual-acr122u: %s %02X %s\n", direction, static_cast<unsigned>(message.type),
-                 formatHex(message.payload).c_str());
 }
 
 // Control commands from stdin and the control socket, served both by the main loop
@@ -72,11 +67,13 @@ private:
 };
 
 // Reader time as the event loop lets it pass: control commands keep being served
-// (so a test can put a card in while the chip waits for one), and the wait ends
-// early when the field changed. The driver waits for its answer meanwhile.
+// (so a test can put a card in while the chip waits for one, or unplug the reader),
+// the USB face keeps the driver waiting with time extensions, and the wait ends
+// early when the field changed.
 class LoopClock final : public ReaderClock {
 public:
-    explicit LoopClock(CommandSources& sources) : sources_(sources) {}
+    LoopClock(CommandSources& sources, VirtualReader& device, usb::UsbFace& face)
+        : sources_(sources), device_(device), face_(face) {}
 
     bool wait(std::chrono::microseconds duration) override {
         const auto deadline = std::chrono::steady_clock::now() + duration;
@@ -85,46 +82,42 @@ public:
             if (left.count() <= 0) return false;
             std::vector<pollfd> watched;
             sources_.watch(watched);
-            if (::poll(watched.data(), watched.size(), static_cast<int>(left.count())) > 0 &&
-                sources_.serve(watched)) {
-                return true;
-            }
+            const auto slice = std::min(left, std::chrono::ceil<std::chrono::milliseconds>(usb::kTimeExtensionPeriod));
+            const bool changed =
+                ::poll(watched.data(), watched.size(), static_cast<int>(slice.count())) > 0 && sources_.serve(watched);
+            face_.sync(!device_.unplugged);
+            device_.attached = !device_.unplugged;
+            face_.keepAlive();
+            if (changed) return true;
         }
         return false;
     }
 
 private:
     CommandSources& sources_;
+    VirtualReader& device_;
+    usb::UsbFace& face_;
 };
 
 }  // namespace
 
-void runEventLoop(VirtualReader& device, PcscdLink& link, ControlSocket* control,
-                    const LoopSettings& settings) {
+void runEventLoop(VirtualReader& device, usb::UsbFace& face, ControlSocket* control, const LoopSettings& settings) {
     catchStopSignals();
     CommandSources sources(device, control, settings.readStdin);
-    LoopClock clock(sources);
+    LoopClock clock(sources, device, face);
     device.clock().use(&clock);
-    const auto answer = [&device, &settings](const link::Message& request) {
-        if (settings.verbose) trace(">", request);
-        link::Message reply = answerDriverRequest(request, device);
-        if (isReaderCommand(request)) device.afterChange();
-        if (settings.verbose) trace("<", reply);
-        return reply;
-    };
+    face.setVerbose(settings.verbose);
     while (!device.quitRequested && stopSignal == 0) {
-        link.listen(!device.unplugged);
-        link.publish(device.cardState());
-        device.attached = link.connected();
-        std::vector<pollfd> watched;
-        link.watch(watched);
+        face.sync(!device.unplugged);
+        device.attached = !device.unplugged;
+        std::vector<pollfd> watched{{face.wakeDescriptor(), POLLIN, 0}};
         sources.watch(watched);
         if (::poll(watched.data(), watched.size(), -1) <= 0) continue;
-        link.serve(watched, answer);
+        if (watched[0].revents != 0) face.serve();
+        face.noteCounters();
         if (sources.serve(watched)) device.afterChange();
     }
     device.clock().use(nullptr);
-    link.listen(false);
 }
 
 }  // namespace vreader

@@ -1,11 +1,11 @@
-// The program's one thread: waits on the pcscd driver's connections, the control
-// socket and stdin, answers what arrives, and tells the driver at once when the card
-// PC/SC is to see changes.
+// The program's one thread: waits on the USB face's messages, the control socket
+// and stdin, answers what arrives, and tells the driver at once when the slot's
+// card changes.
 #ifndef VREADER_EVENT_LOOP_H
 #define VREADER_EVENT_LOOP_H
 
+#include "faces/usb/usb_face.h"
 #include "program/control_socket.h"
-#include "faces/link/pcscd_link.h"
 #include "program/virtual_reader.h"
 
 namespace vreader {
@@ -17,8 +17,7 @@ struct LoopSettings {
 
 // Runs until "quit" or SIGINT/SIGTERM. control may be null. While it runs, the
 // device's reader clock serves control commands as reader time passes.
-void runEventLoop(VirtualReader& device, PcscdLink& link, ControlSocket* control,
-                    const LoopSettings& settings);
+void runEventLoop(VirtualReader& device, usb::UsbFace& face, ControlSocket* control, const LoopSettings& settings);
 
 }  // namespace vreader
 

@@ -24,14 +24,16 @@ std::optional<Options> parseOptions(const std::vector<std::string>& arguments, s
         } else if (argument == "--presence") {
             options.presence = presenceFromName(arguments[++i]);
             if (!options.presence) return fail("--presence takes always or tag");
-        } else if (argument == "--socket") {
-            options.socketPath = arguments[++i];
+        } else if (argument == "--testbed-file") {
+            options.testbedFile = arguments[++i];
+        } else if (argument == "--driver-dir") {
+            options.driverDir = arguments[++i];
         } else {
             return fail("unknown option: " + argument);
         }
     }
     if (options.scenarioPath.empty()) return fail("--scenario FILE is required");
-    if (options.socketPath.empty()) return fail("--socket PATH is required");
+    if (options.testbedFile.empty()) return fail("--testbed-file FILE is required");
     return options;
 }
 

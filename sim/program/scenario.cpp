@@ -79,6 +79,11 @@ Scenario parseScenario(const std::string& jsonText) try {
     scenario.cards = cardsFrom(document);
     scenario.initialField = initialFieldOf(document, scenario);
     scenario.timeScale = timeScaleOf(document);
+    if (document.contains("driver_escape")) {
+        const json& allowed = document.at("driver_escape");
+        if (!allowed.is_boolean()) throw ScenarioError("\"driver_escape\" must be true or false");
+        scenario.driverEscape = allowed.get<bool>();
+    }
     if (document.contains("presence")) {
         const json& name = document.at("presence");
         scenario.presence = name.is_string() ? presenceFromName(name.get<std::string>()) : std::nullopt;

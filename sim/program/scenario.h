@@ -11,12 +11,9 @@
 #include <vector>
 
 #include "model/cards/card.h"
+#include "model/slot_service.h"
 
 namespace vreader {
-
-// Always: PC/SC always sees a card (the reader's pseudo-card). WhileTagInField: PC/SC
-// sees a card only while a tag lies in the field, as with the CCID driver.
-enum class Presence { Always, WhileTagInField };
 
 std::optional<Presence> presenceFromName(std::string_view name);  // "always", "tag"
 
@@ -32,6 +29,9 @@ struct Scenario {
     // How fast reader time passes against the hardware's: 0.01 lets every retry,
     // poll period, timeout and slow card take a hundredth of its time, in the same order.
     double timeScale = 1.0;
+    // Whether the CCID driver is set up to pass escape commands to the reader
+    // (ifdDriverOptions 0x0001), as a configured system has it; false: a stock system.
+    bool driverEscape = true;
 
     Card* find(std::string_view id) const;
 };

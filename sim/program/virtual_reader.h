@@ -1,5 +1,5 @@
 // The whole virtual device: the cards of the scenario, the field, the PN532, the
-// ACR122U in front of it, injected faults, and the card PC/SC is to see.
+// ACR122U in front of it, its card slot, injected faults, and its reader clock.
 #ifndef VREADER_VIRTUAL_READER_H
 #define VREADER_VIRTUAL_READER_H
 
@@ -7,9 +7,9 @@
 #include "model/faults.h"
 #include "model/field.h"
 #include "model/handler_stats.h"
-#include "link_protocol.h"
 #include "model/chip/pn532_chip.h"
 #include "model/reader_clock.h"
+#include "model/slot_service.h"
 #include "program/scenario.h"
 
 namespace vreader {
@@ -29,10 +29,6 @@ private:
     SleepingClock sleeping_;
 };
 
-// The ATR PC/SC sees while presence is "always" and the reader has activated no
-// card: no historical bytes, T=0 and T=1 offered (TD1 = 80, TD2 = 01), TCK.
-inline const Bytes kNoCardAtr{0x3B, 0x80, 0x80, 0x01, 0x01};
-
 class VirtualReader {
 public:
     VirtualReader(Scenario scenario, Presence presence);
@@ -47,20 +43,17 @@ public:
     Presence presence() const { return presence_; }
     HandlerStats& stats() { return stats_; }
     ForwardingClock& clock() { return clock_; }
+    SlotService& slot() { return slot_; }
+    const SlotService& slot() const { return slot_; }
 
     // The reader was pulled off (control "drop") until "attach" plugs it back.
     bool unplugged = false;
-    // Set by the event loop: the pcscd driver is connected.
+    // Set by the event loop: the USB device is plugged in.
     bool attached = false;
     bool quitRequested = false;
 
-    // Runs the reader firmware's polling after the field changed or a command ran,
-    // and counts a new card whenever the activated one changed.
-    void afterChange();
-    // What PC/SC is to see now: with "tag" presence a card exactly while the reader
-    // has activated one, with its pseudo-ATR; with "always" presence always one card
-    // (the activated card's ATR, or kNoCardAtr).
-    link::CardState cardState() const;
+    // After the field changed: the firmware polls, and the slot follows.
+    void afterChange() { slot_.afterChange(); }
 
 private:
     Scenario scenario_;
@@ -71,8 +64,7 @@ private:
     Pn532Chip chip_{field_, faults_};
     Acr122uReader reader_{chip_};
     HandlerStats stats_;
-    std::optional<Bytes> activatedAtr_;
-    std::uint32_t cardNumber_ = 0;
+    SlotService slot_{reader_, chip_, field_, faults_, clock_, stats_, presence_};
 };
 
 }  // namespace vreader

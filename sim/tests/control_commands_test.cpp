@@ -61,38 +61,42 @@ TEST_F(ControlCommandsTest, DropAttachAndQuit) {
 
 TEST(TagPresence, PcscSeesACardOnlyWhileTheReaderHasActivatedOne) {
     VirtualReader device{twoCardsOneInField(), Presence::WhileTagInField};
-    EXPECT_EQ(device.cardState().present, device.reader().cardAtr().has_value());
+    EXPECT_EQ(device.slot().view().present, device.reader().cardAtr().has_value());
     runControlCommand("remove b", device);
     device.afterChange();
-    EXPECT_FALSE(device.cardState().present);
-    EXPECT_TRUE(device.cardState().atr.empty());
+    EXPECT_FALSE(device.slot().view().present);
+    EXPECT_TRUE(device.slot().view().atr.empty());
     runControlCommand("insert f", device);
     device.afterChange();
-    EXPECT_EQ(device.cardState().present, device.reader().cardAtr().has_value());
-    EXPECT_EQ(device.cardState().atr, device.reader().cardAtr().value_or(Bytes{}));
+    EXPECT_EQ(device.slot().view().present, device.reader().cardAtr().has_value());
+    EXPECT_EQ(device.slot().view().atr, device.reader().cardAtr().value_or(Bytes{}));
 }
 
-// Switching the RF field off loses the card, but the chip's answer to that very
-// command, announced with 61 Le, is still fetched over the card's connection.
-TEST(TagPresence, AnAnnouncedAnswerIsFetchedBeforeTheCardIsReportedGone) {
+// The host switching the RF field off leaves the tag in the slot (it only lost
+// power); the chip's answer announced with 61 Le is fetched over the card's
+// connection, and only the tag leaving the field empties the slot.
+TEST(TagPresence, FieldOffByTheHostKeepsTheCardUntilItLeaves) {
     VirtualReader device{twoCardsOneInField(), Presence::WhileTagInField};
-    ASSERT_TRUE(device.cardState().present);
+    ASSERT_TRUE(device.slot().view().present);
     EXPECT_EQ(device.reader().transmit(H("FF 00 00 00 04 D4 32 01 00")), H("61 04"));
     device.afterChange();
-    EXPECT_TRUE(device.cardState().present);
+    EXPECT_TRUE(device.slot().view().present);
     EXPECT_EQ(device.reader().transmit(H("FF C0 00 00 04")), H("D5 33 90 00"));
     device.afterChange();
-    EXPECT_FALSE(device.cardState().present);
+    EXPECT_TRUE(device.slot().view().present);
+    runControlCommand("remove b", device);
+    device.afterChange();
+    EXPECT_FALSE(device.slot().view().present);
 }
 
 TEST(AlwaysPresence, OneCardForTheWholeRun) {
     VirtualReader device{twoCardsOneInField(), Presence::Always};
-    const std::uint32_t number = device.cardState().cardNumber;
+    const std::uint32_t number = device.slot().view().cardNumber;
     runControlCommand("remove b", device);
     device.afterChange();
-    EXPECT_TRUE(device.cardState().present);
-    EXPECT_EQ(device.cardState().cardNumber, number);
-    EXPECT_EQ(device.cardState().atr, device.reader().cardAtr().value_or(kNoCardAtr));
+    EXPECT_TRUE(device.slot().view().present);
+    EXPECT_EQ(device.slot().view().cardNumber, number);
+    EXPECT_EQ(device.slot().view().atr, device.reader().cardAtr().value_or(kNoCardAtr));
 }
 
 TEST_F(ControlCommandsTest, StatsCountReaderCommands) {

@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # qvr-probe through a real pcscd and the virtual ACR122U whose card presence follows
-# the field, as the CCID driver reports it: with a tag, a shared T=0 connection and
+# the field, as the CCID driver reports it: with a tag, a shared T=1 connection and
 # the card decoded; with an empty field, a direct connection whose commands the
 # reader answers; --wait says when the card arrived. Runs inside
 # `scripts/virtual-reader run --scenario type-a.json --presence tag`.
@@ -15,11 +15,14 @@ expect() {  # output, text it must contain, what is being checked
 }
 
 out=$("$probe" --reader ACR122U) || fail "with a tag: exit status $?"
-expect "$out" 'shared, T=0 (a card is present)' "with a tag"
+expect "$out" 'shared, T=1 (a card is present)' "with a tag"
 expect "$out" 'UID                        08 12 34 56' "with a tag"
 expect "$out" 'SAK                        20 (ISO/IEC 14443-4)' "with a tag"
 
 control remove typea
+# As a program would, wait until PC/SC shows the field empty: a connect made while pcscd
+# has not yet seen the card go finds pcscd powering up a card that is no longer there.
+"$VIRTUAL_READER_BIN/virtual-reader-wait" --card absent --timeout 5 >/dev/null || fail "the card did not leave"
 out=$("$probe") || fail "empty field: exit status $?"
 expect "$out" 'direct to the reader' "empty field"
 expect "$out" 'Firmware version             status 0x9000' "empty field"
@@ -29,7 +32,7 @@ expect "$out" 'Tag type found               0x00' "empty field"
 out=$("$probe" --wait 20) || fail "--wait: exit status $?"
 wait
 expect "$out" 'Card arrived                 ATR 3B' "--wait"
-expect "$out" 'shared, T=0' "--wait"
+expect "$out" 'shared, T=1' "--wait"
 
 status=0
 out=$("$probe" --reader 'no such reader' 2>&1) || status=$?

@@ -16,10 +16,13 @@ public final class FaultRecoveryEndToEnd {
     private static final byte[] SELECT = {0x00, (byte) 0xA4, 0x04, 0x00, 0x06,
         (byte) 0xA0, 0x00, 0x00, 0x00, 0x01, 0x01};
     private static final String SELECTED = "C2 6F 08 84 06 A0 00 00 00 01 01";
+    private static final long STATE_TIMEOUT_MS = 5000;
     private static String script;
+    private static PcscReaderState readerState;
 
     public static void main(String[] args) throws Exception {
         script = args[0];
+        readerState = PcscReaderState.firstReader();
         check("bind and connect", JMain.NativeInitInstance() && JMain.NativeInitializeACR122());
         check("poll finds the Type B card", JMain.NativePollingTags() == 0x23);
         check("exchange before any fault", SELECTED.equals(exchange()));
@@ -38,23 +41,16 @@ public final class FaultRecoveryEndToEnd {
         System.out.println("reader gone: NativeReaderWriterIsAlive -> " + JMain.NativeReaderWriterIsAlive()
                 + " (pcscd still lists the reader)");
 
+        check("PC/SC shows the card gone", readerState.awaitCard(false, STATE_TIMEOUT_MS));
+
         control("attach");
-        check("reconnect after the reader is back", awaitReconnect());
-        // pcscd may still be powering the reader's card up when the connect returns: the
-        // first command can fail, as after any reader replug. A caller polls again. A
-        // connect made at the very moment pcscd handles the card's arrival can also give a
-        // connection that pcscd resets at once; when polls keep failing, connect again
-        // (which closes the failed connection).
-        byte found = 0;
-        int attempts = 0;
-        while (found != 0x23 && attempts++ < 20) {
-            found = JMain.NativePollingTags();
-            if (found == 0x23) break;
-            Thread.sleep(50);
-            if (attempts % 5 == 0) JMain.NativeInitializeACR122();
-        }
-        check(String.format(Locale.ROOT, "poll after reconnect (tag type %02X, attempt %d)", found, attempts),
-                found == 0x23);
+        // What a program waits for before it connects again: pcscd has seen the card arrive
+        // and powered it up. A connect made while pcscd is still at it can be refused, or be
+        // reset right after it succeeded.
+        check("PC/SC shows the card again", readerState.awaitCard(true, STATE_TIMEOUT_MS));
+        check("reconnect after the reader is back", JMain.NativeInitializeACR122());
+        byte found = JMain.NativePollingTags();
+        check(String.format(Locale.ROOT, "poll after reconnect (tag type %02X)", found), found == 0x23);
         check("exchange after reconnect", SELECTED.equals(exchange()));
 
         check("four threads x 50 exchanges, every answer exact", concurrentExchanges(4, 50));
@@ -80,14 +76,6 @@ public final class FaultRecoveryEndToEnd {
             Thread.sleep(50);
         }
         return last;
-    }
-
-    private static boolean awaitReconnect() throws InterruptedException {
-        for (int attempt = 0; attempt < 100; attempt++) {
-            if (JMain.NativeInitializeACR122()) return true;
-            Thread.sleep(50);
-        }
-        return false;
     }
 
     private static boolean concurrentExchanges(int threads, int each) throws InterruptedException {

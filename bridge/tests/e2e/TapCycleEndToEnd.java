@@ -1,7 +1,6 @@
 import java.io.IOException;
 import java.util.Locale;
-import java.util.Map;
-import java.util.TreeMap;
+import javax.smartcardio.CardException;
 
 /**
  * The Java sequence of a shop program at a reader whose field starts empty, through the real
@@ -14,7 +13,7 @@ import java.util.TreeMap;
  *
  * Usage: TapCycleEndToEnd CYCLES [held|reconnect] (run under "virtual-reader run" with the
  * scenario taps.json); the environment variable FERROW_SOAK_TAPS, when set, replaces CYCLES. "held" keeps the one connection made at the start; "reconnect" also
- * calls NativeInitializeACR122 at every tap, as programs written for a reader that drops the
+ * calls NativeInitializeACR122 at every tap once PC/SC shows the card, as programs written for a reader that drops the
  * connection with the card do.
  */
 public final class TapCycleEndToEnd {
@@ -28,8 +27,7 @@ public final class TapCycleEndToEnd {
             bytes(0x00, 0xA4, 0x04, 0x00, 0x06, 0xA0, 0x00, 0x00, 0x00, 0x01, 0x01),
             "C2 6F 08 84 06 A0 00 00 00 01 01");
     private static final int POLL_ATTEMPTS = 50;
-    private static final int CONNECTS_PER_TAP = 5;
-    private static final int POLLS_PER_CONNECT = 5;
+    private static final long STATE_TIMEOUT_MS = 5000;
     private static final long DESCRIPTOR_SLACK = 3;
     private static final long THREAD_SLACK = 2;
     // pcscd's heap may settle a little after the warm-up; a leak of a few dozen bytes
@@ -37,14 +35,15 @@ public final class TapCycleEndToEnd {
     private static final long PCSCD_RESIDENT_SLACK_KIB = 512;
 
     private static ReaderControl control;
-    private static final Map<String, Integer> retries = new TreeMap<>();
+    private static PcscReaderState readerState;
 
-    public static void main(String[] args) throws IOException, InterruptedException {
+    public static void main(String[] args) throws IOException, InterruptedException, CardException {
         String override = System.getenv("FERROW_SOAK_TAPS");
         int cycles = Integer.parseInt(override != null && !override.isBlank() ? override.trim() : args[0]);
         boolean reconnectEachTap = args.length > 1 && args[1].equals("reconnect");
         try (ReaderControl opened = ReaderControl.open()) {
             control = opened;
+            readerState = PcscReaderState.firstReader();
             firstTaps();
             soak(cycles, reconnectEachTap);
         }
@@ -73,7 +72,8 @@ public final class TapCycleEndToEnd {
         control.command("remove " + TYPE_B.id());
     }
 
-    private static void soak(int cycles, boolean reconnectEachTap) throws IOException, InterruptedException {
+    private static void soak(int cycles, boolean reconnectEachTap)
+            throws IOException, InterruptedException, CardException {
         ProcessFigures figures = ProcessFigures.forVirtualReader();
         int warmUp = Math.min(100, Math.max(1, cycles / 10));
         System.out.printf(Locale.ROOT, "soak: %d taps, %s connection; pcscd %d; before: %s%n", cycles,
@@ -90,6 +90,7 @@ public final class TapCycleEndToEnd {
                 polls += tapOnHeldConnection(card, tap);
             }
             control.command("remove " + card.id());
+            if (reconnectEachTap) awaitPcscState(false, card, tap);
             if (tap == warmUp) settled = figures.sample();
             if (tap % Math.max(1, cycles / 5) == 0) {
                 System.out.printf(Locale.ROOT, "after %6d taps: %s%n", tap, figures.sample());
@@ -99,7 +100,6 @@ public final class TapCycleEndToEnd {
         ProcessFigures.Sample end = figures.sample();
         System.out.printf(Locale.ROOT, "%d taps in %.1f s (%.2f ms each, %.2f polls per tap)%n",
                 cycles, seconds, seconds * 1000 / cycles, (double) polls / cycles);
-        if (reconnectEachTap) System.out.println("connected again after: " + (retries.isEmpty() ? "nothing" : retries));
         System.out.println("after the warm-up of " + warmUp + " taps: " + settled);
         System.out.println("at the end: " + end);
         check("descriptors flat", ReconnectSoakEndToEnd.grewAtMost(settled.descriptors(), end.descriptors(), DESCRIPTOR_SLACK));
@@ -117,32 +117,23 @@ public final class TapCycleEndToEnd {
         return attempts;
     }
 
-    // One tap of a program that connects per tap: connect, poll, exchange; on a failure it
-    // connects again. A connect at the very moment pcscd handles the card's arrival can give
-    // a shared connection that pcscd resets right after (it powers the card up again and
-    // unsets its protocol, so every further transmit on that connection fails). Each retry
-    // is counted and printed at the end. Returns the polls taken.
-    private static int tapWithConnect(Card card, int tap) throws InterruptedException {
-        String failure = "";
-        int polls = 0;
-        for (int connect = 0; connect < CONNECTS_PER_TAP; connect++) {
-            if (connect > 0) retries.merge(failure, 1, Integer::sum);
-            if (!JMain.NativeInitializeACR122()) {
-                failure = "connect failed";
-                continue;
-            }
-            int attempts = awaitCard(card, POLLS_PER_CONNECT);
-            polls += attempts == 0 ? POLLS_PER_CONNECT : attempts;
-            if (attempts == 0) {
-                failure = "poll found no card";
-                continue;
-            }
-            String answer = exchange(card);
-            if (card.answer().equals(answer)) return polls;
-            failure = "exchange " + answer;
+    // One tap of a program that connects per tap: it waits until PC/SC shows the card (as
+    // such a program waits in SCardGetStatusChange), connects, polls and exchanges. Returns
+    // the polls taken.
+    private static int tapWithConnect(Card card, int tap) throws InterruptedException, CardException {
+        awaitPcscState(true, card, tap);
+        if (!JMain.NativeInitializeACR122()) check("tap " + tap + ": connect with " + card.id() + " in the field", false);
+        int attempts = awaitCard(card, POLL_ATTEMPTS);
+        if (attempts == 0) check("tap " + tap + ": poll finds " + card.id() + " after the connect", false);
+        String answer = exchange(card);
+        if (!card.answer().equals(answer)) check("tap " + tap + ": exchange with " + card.id() + " (" + answer + ")", false);
+        return attempts;
+    }
+
+    private static void awaitPcscState(boolean present, Card card, int tap) throws CardException {
+        if (!readerState.awaitCard(present, STATE_TIMEOUT_MS)) {
+            check("tap " + tap + ": PC/SC shows " + card.id() + (present ? " arrived" : " gone"), false);
         }
-        check("tap " + tap + " with " + card.id() + ": " + failure + " at each of " + CONNECTS_PER_TAP + " connects", false);
-        return polls;
     }
 
     // Polls until the card shows; the number of polls it took, 0 when it never did.

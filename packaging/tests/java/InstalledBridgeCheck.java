@@ -5,22 +5,24 @@ import java.util.List;
 
 /**
  * A Java program built against an installed JMain.java. It binds the installed bridge,
- * which must load the reader library lying beside it, and connects without a PC/SC
- * service, which must fail. Argument: the library folder under test.
+ * which must load the reader library of the same installation, and connects without a
+ * PC/SC service, which must fail. Arguments: the folder of the bridge (the JNI folder)
+ * and the library folder under test.
  */
 public final class InstalledBridgeCheck {
     private InstalledBridgeCheck() {
     }
 
     public static void main(String[] args) throws IOException {
-        Path libraryFolder = Path.of(args[0]).toRealPath();
+        Path bridgeFolder = Path.of(args[0]).toRealPath();
+        Path libraryFolder = Path.of(args[1]).toRealPath();
         int failures = 0;
 
         if (!JMain.NativeInitInstance()) {
             System.err.println("NativeInitInstance() gave false: the bridge did not bind libQVR-ACR122.so");
             failures++;
         }
-        failures += expectMappedFrom("libFerrow.so", libraryFolder);
+        failures += expectMappedFrom("libFerrow.so", bridgeFolder);
         failures += expectMappedFrom("libQVR-ACR122.so", libraryFolder);
         failures += expectMappedFrom("libHexkit.so", libraryFolder);
 
@@ -31,8 +33,8 @@ public final class InstalledBridgeCheck {
         if (failures != 0) {
             System.exit(1);
         }
-        System.out.println("Java consumer: bridge and reader library bound from " + libraryFolder
-                + "; no connection without PC/SC");
+        System.out.println("Java consumer: bridge bound from " + bridgeFolder + ", reader library from "
+                + libraryFolder + "; no connection without PC/SC");
     }
 
     /** The library must be mapped into this process from the folder under test, nowhere else. */

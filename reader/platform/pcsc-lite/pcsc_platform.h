@@ -16,6 +16,12 @@ constexpr DWORD kEscapeControlCode = SCARD_CTL_CODE(3500);
 // 3500 as an unsupported feature; the same escape is then sent under this number.
 constexpr DWORD kFallbackEscapeControlCode = SCARD_CTL_CODE(1);
 
+// The protocols a shared connect asks for. The CCID driver offers only T=1 for the
+// ACR122U (its CCID class descriptor lists dwProtocols 00000002) and fails a connect
+// that asks for T=0 alone; asking for both lets pcscd choose T=1 there and T=0
+// where a driver offers only that.
+constexpr DWORD kCardProtocols = SCARD_PROTOCOL_T0 | SCARD_PROTOCOL_T1;
+
 inline LONG connect(SCARDCONTEXT context, LPCSTR reader, DWORD shareMode, DWORD protocols,
                     SCARDHANDLE* card, DWORD* activeProtocol) noexcept {
     return SCardConnect(context, reader, shareMode, protocols, card, activeProtocol);

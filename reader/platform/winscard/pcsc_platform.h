@@ -21,6 +21,10 @@ constexpr DWORD kEscapeControlCode = SCARD_CTL_CODE(3500);
 // Windows' CCID drivers know only 3500: no second number to try.
 constexpr DWORD kFallbackEscapeControlCode = kEscapeControlCode;
 
+// The protocols a shared connect asks for: T=0, which the reader's Windows drivers
+// offer, and under which it announces each answer with 61 Le.
+constexpr DWORD kCardProtocols = SCARD_PROTOCOL_T0;
+
 inline LONG connect(SCARDCONTEXT context, LPCSTR reader, DWORD shareMode, DWORD protocols,
                     SCARDHANDLE* card, DWORD* activeProtocol) noexcept {
     return SCardConnectA(context, reader, shareMode, protocols, card, activeProtocol);

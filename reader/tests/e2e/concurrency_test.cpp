@@ -1,7 +1,8 @@
 // Several threads use the library on one reader at once, each with its own handle.
-// The library takes no lock: without one, the reader's two-step exchange (command,
-// then GET RESPONSE) of one thread can be cut by another's, so answers may be
-// wrong but must stay sane; wrapped in PC/SC transactions, every answer is exact.
+// The library takes no lock: without one, a thread's exchange can be cut by
+// another's (under T=0 between command and GET RESPONSE; under T=1, as here, the
+// reader answers whole), so answers may be wrong but must stay sane; wrapped in
+// PC/SC transactions, every answer is exact.
 #include <winscard.h>
 
 #include <atomic>

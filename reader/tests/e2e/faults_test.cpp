@@ -98,8 +98,9 @@ TEST_F(Faults, SlowAnswers) {
     EXPECT_EQ(statusText(oPollISO14443_TypeBTag(card, poll.data(), &poll.length)), "0x9000");
     expectSelectWorks();
     const auto took = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - started);
-    // Three calls of two reader commands each, every answer held back 300 ms.
-    EXPECT_GE(took, 1800ms);
+    // Three calls of one reader command each (the reader answers whole under T=1),
+    // every answer held back 300 ms.
+    EXPECT_GE(took, 900ms);
     std::printf("observed: three calls with every answer held back 300 ms took %lld ms\n",
                 static_cast<long long>(took.count()));
 }
@@ -126,19 +127,16 @@ TEST_F(Faults, ReaderDropsAndComesBack) {
     EXPECT_EQ(statusText(oRequestResponseTypeC(card, "012E4C8A13579BDF", condensed.data(), &condensed.length)),
               "0x7000");
 
-    EXPECT_TRUE(waitForCard(false, 5s));
+    // The USB device is unplugged: pcscd drops the reader on udev's remove event.
+    EXPECT_TRUE(waitForReader(false, 5s));
     char name[QVR_NAME_BUFFER_SIZE] = {};
     const std::int32_t named = oPCSCReaderName(name);
     std::printf("observed: while dropped, oPCSCReaderName gives %d (%s)\n", named, name);
-    EXPECT_EQ(named, 1) << "pcscd keeps listing the reader, its slot empty";
-    // No card: the library falls back to a direct connection to the listed reader,
-    // on which nothing answers the escape while the reader is away.
-    const std::int32_t direct = oConnectPCSCReader();
-    EXPECT_NE(direct, 0) << "direct connection";
-    EXPECT_EQ(firmware(direct), "0x7000 ");
-    if (direct != 0) oDisconnectPCSCReader(direct);
+    EXPECT_EQ(named, 0) << "no reader listed";
+    EXPECT_EQ(oConnectPCSCReader(), 0) << "no reader to connect to";
 
     ASSERT_EQ(control("attach"), "ok");
+    ASSERT_TRUE(waitForReader(true, 10s));
     ASSERT_TRUE(waitForCard(true, 5s));
     // The old connection saw its card go: it stays failed.
     EXPECT_EQ(firmware(card), "0x7000 ");
@@ -278,9 +276,10 @@ TEST_F(Faults, VirtualReaderKilledMidway) {
                 calls - atKill);
     for (const auto& [outcome, count] : outcomes) std::printf("observed:   %5d x %s\n", count, outcome.c_str());
     // Before the kill everything works; after it every transmit fails (0x7000, and the
-    // Type B poll's no-target code for that). An exchange caught between its two
-    // transmits may receive an empty GET RESPONSE answer, which the card-exchange
-    // path reports as status 0 with nothing delivered.
+    // Type B poll's no-target code for that). Where the reader announces answers
+    // (T=0), an exchange caught between its two transmits may receive an empty GET
+    // RESPONSE answer, which the card-exchange path reports as status 0 with nothing
+    // delivered.
     for (const auto& [outcome, count] : outcomes)
         EXPECT_TRUE(outcome == "poll 0x9000, exchange 0x9000 length 10" ||
                     outcome == "poll 0x2008, exchange 0x7000 length 0" ||
@@ -291,18 +290,22 @@ TEST_F(Faults, VirtualReaderKilledMidway) {
     EXPECT_LE(outcomes["poll 0x9000, exchange 0x9000 length 10"], atKill + 1) << "one pair may be in flight";
     EXPECT_EQ(firmware(card), "0x7000 ") << "the connection stays failed";
 
-    ASSERT_TRUE(waitForCard(false, 5s));
+    // umockdev's preload library ends the pcscd it serves when the device's ioctl
+    // socket goes with the reader program (a limit of the rig: a real reader cannot
+    // take pcscd with it), so the library meets no PC/SC service at all.
+    ASSERT_TRUE(waitUntilGone(pidFrom("pcscd-process.pid"), 5s));
     char name[QVR_NAME_BUFFER_SIZE] = {};
     const std::int32_t named = oPCSCReaderName(name);
-    // The reader stays listed, so the library may still connect directly to it.
     const std::int32_t meanwhile = oConnectPCSCReader();
     std::printf("observed: reader program gone: oPCSCReaderName %d, oConnectPCSCReader %d\n", named,
                 meanwhile);
-    if (meanwhile != 0) oDisconnectPCSCReader(meanwhile);
+    EXPECT_EQ(meanwhile, 0);
 
-    // Recovery: the reader program comes back and a new connection works.
+    // Recovery: the reader program and pcscd come back and a new connection works.
     const pid_t again = restartFromRunDir("virtual-acr122u", "virtual-acr122u.pid");
     ASSERT_GT(again, 0);
+    ASSERT_GT(restartFromRunDir("pcscd", "pcscd-process.pid"), 0);
+    ASSERT_TRUE(waitForReader(true, 10s));
     ASSERT_TRUE(waitForCard(true, 10s));
     const std::int32_t fresh = oConnectPCSCReader();
     ASSERT_NE(fresh, 0);

@@ -7,6 +7,7 @@
 #include <dirent.h>
 #include <fstream>
 #include <stdexcept>
+#include <thread>
 
 #include "program/control_client.h"
 
@@ -80,6 +81,26 @@ bool waitForCard(bool present, std::chrono::milliseconds timeout) {
     }
     SCardReleaseContext(context);
     return reached;
+}
+
+bool waitForReader(bool listed, std::chrono::milliseconds timeout) {
+    const auto deadline = std::chrono::steady_clock::now() + timeout;
+    while (std::chrono::steady_clock::now() < deadline) {
+        char name[200] = {};
+        if ((oPCSCReaderName(name) == 1) == listed) return true;
+        SCARDCONTEXT context = 0;
+        if (SCardEstablishContext(SCARD_SCOPE_SYSTEM, nullptr, nullptr, &context) != SCARD_S_SUCCESS) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));  // pcscd not up yet
+            continue;
+        }
+        // The high word counts the readers pcscd knows: it returns when that changes.
+        SCARD_READERSTATE notification{};
+        notification.szReader = "\\\\?PnP?\\Notification";
+        notification.dwCurrentState = (listed ? 0u : 1u) << 16;
+        SCardGetStatusChange(context, 500, &notification, 1);
+        SCardReleaseContext(context);
+    }
+    return false;
 }
 
 std::string runDir() {

@@ -45,6 +45,10 @@ std::string control(const std::string& command);
 // Waits until PC/SC shows a card in the first reader (or none); false on timeout.
 bool waitForCard(bool present, std::chrono::milliseconds timeout);
 
+// Waits until pcscd lists a reader (listed) or none, through the reader-list
+// notification of SCardGetStatusChange; false on timeout.
+bool waitForReader(bool listed, std::chrono::milliseconds timeout);
+
 // The virtual reader's run folder (logs, process ids), from VIRTUAL_READER_DIR.
 std::string runDir();
 

@@ -27,6 +27,7 @@ struct Platform {
     std::vector<std::string> readers;
     SCARDHANDLE nextHandle = 0x1A2B;
     DWORD activeProtocol = SCARD_PROTOCOL_T0;
+    DWORD offered = 0;
     std::deque<ScriptedReply> replies;
     std::vector<Bytes> cycle;
     std::size_t cycleNext = 0;
@@ -121,6 +122,7 @@ void reset() {
     p.readers = {"ACS ACR122U PICC Interface 00 00"};
     p.nextHandle = 0x1A2B;
     p.activeProtocol = SCARD_PROTOCOL_T0;
+    p.offered = 0;
     p.replies.clear();
     p.cycle.clear();
     p.cycleNext = 0;
@@ -178,6 +180,11 @@ void setConnectResult(SCARDHANDLE handle, DWORD activeProtocol) {
     const std::lock_guard lock(platform().mutex);
     platform().nextHandle = handle;
     platform().activeProtocol = activeProtocol;
+}
+
+void offerProtocols(DWORD protocols) {
+    const std::lock_guard lock(platform().mutex);
+    platform().offered = protocols;
 }
 
 void connectInMode(DWORD shareMode, LONG result, SCARDHANDLE handle, DWORD activeProtocol) {
@@ -258,8 +265,15 @@ DOUBLE_API LONG DOUBLE_CALL SCardConnect(SCARDCONTEXT context, LPCSTR reader, DW
         *activeProtocol = byMode->second.activeProtocol;
         return SCARD_S_SUCCESS;
     }
+    DWORD negotiated = p.activeProtocol;
+    if (p.offered != 0 && shareMode != SCARD_SHARE_DIRECT) {
+        // pcscd tries T=1 first when the application allows both.
+        const DWORD usable = preferredProtocols & p.offered;
+        if (usable == 0) return SCARD_E_PROTO_MISMATCH;
+        negotiated = (usable & SCARD_PROTOCOL_T1) != 0 ? SCARD_PROTOCOL_T1 : SCARD_PROTOCOL_T0;
+    }
     *card = p.nextHandle;
-    *activeProtocol = p.activeProtocol;
+    *activeProtocol = negotiated;
     return SCARD_S_SUCCESS;
 }
 
@@ -279,7 +293,8 @@ DOUBLE_API LONG DOUBLE_CALL SCardTransmit(SCARDHANDLE card, const SCARD_IO_REQUE
     if (p.recording) {
         Bytes sent;
         if (sendBuffer != nullptr) sent.assign(sendBuffer, sendBuffer + sendLength);
-        p.transmits.push_back({card, sent, *receiveLength, sendPci == &g_rgSCardT0Pci, receivePci == nullptr});
+        p.transmits.push_back({card, sent, *receiveLength, sendPci == &g_rgSCardT0Pci, sendPci == &g_rgSCardT1Pci,
+                               receivePci == nullptr});
     }
     if (const LONG failure = scriptedFailure(p, Call::Transmit)) return failure;
     return nextReply(p, receiveBuffer, *receiveLength, *receiveLength);

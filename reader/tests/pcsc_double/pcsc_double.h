@@ -27,6 +27,7 @@ struct Transmit {
     Bytes sent;
     DWORD capacity;       // receive length given by the caller
     bool t0Pci;           // SCARD_PCI_T0 was passed
+    bool t1Pci;           // SCARD_PCI_T1 was passed
     bool noReceivePci;    // no receive protocol information
 };
 
@@ -70,6 +71,11 @@ void setConnectResult(SCARDHANDLE handle, DWORD activeProtocol);
 // with SCARD_E_NO_SMARTCARD and a direct one with success while the field is empty.
 // Scripted failures of failNext and failAll come first.
 void connectInMode(DWORD shareMode, LONG result, SCARDHANDLE handle = 0, DWORD activeProtocol = 0);
+// Shared connects negotiate from now on as pcscd does with a card and driver that
+// offer these protocols: T=1 when it is asked for and offered, else T=0 when asked
+// and offered, else SCARD_E_PROTO_MISMATCH. 0 (after reset): the active protocol of
+// setConnectResult, whatever was asked.
+void offerProtocols(DWORD protocols);
 // Every call answers from now on with this code (a service that has gone away).
 void failAll(Call call, LONG code);
 

@@ -45,17 +45,17 @@ TEST_F(Demo, FeliCaCardIsListedAndReportsItsMode) {
               "D5 41 00 0B 05 01 2E 4C 8A 13 57 9B DF 00");
 }
 
-TEST_F(Demo, GetResponseRules) {
+// Under T=1 the reader answers a chip command whole; GET RESPONSE then finds
+// nothing announced.
+TEST_F(Demo, T1AnswersWholeAndGetResponseFindsNothing) {
     EXPECT_EQ(formatHex(session.transmit(H("FF C0 00 00 05")).bytes), "63 00");
-    EXPECT_EQ(formatHex(session.transmit(H("FF 00 00 00 02 D4 02"), 4).bytes), "61 08");
-    EXPECT_EQ(formatHex(session.transmit(H("FF C0 00 00 05")).bytes), "6C 08");
-    EXPECT_EQ(formatHex(session.transmit(H("FF C0 00 00 08"), 8).bytes), "D5 03 32 01 06 07 90 00");
+    EXPECT_EQ(formatHex(session.transmit(H("FF 00 00 00 02 D4 02")).bytes), "D5 03 32 01 06 07 90 00");
     EXPECT_EQ(formatHex(session.transmit(H("FF C0 00 00 08")).bytes), "63 00");
 }
 
 TEST_F(Demo, AnswerLongerThanTheCapacityFailsInPcscAfterReachingTheReader) {
-    EXPECT_EQ(formatHex(session.transmit(H("FF 00 00 00 02 D4 02"), 4).bytes), "61 08");
-    EXPECT_EQ(session.transmit(H("FF C0 00 00 08"), 4).result, SCARD_E_INSUFFICIENT_BUFFER);
+    EXPECT_EQ(session.transmit(H("FF 00 00 00 02 D4 02"), 4).result, SCARD_E_INSUFFICIENT_BUFFER);
+    EXPECT_EQ(formatHex(session.transmit(H("FF 00 48 00 00")).bytes), "41 43 52 31 32 32 55 32 31 35");
 }
 
 TEST_F(Demo, RefusedCommands) {

@@ -35,8 +35,30 @@ LONG PcscSession::connect() {
     if (card_ != 0) SCardDisconnect(card_, SCARD_LEAVE_CARD);
     card_ = 0;
     DWORD protocol = 0;
-    return SCardConnect(context_, reader_.c_str(), SCARD_SHARE_SHARED, SCARD_PROTOCOL_T0, &card_,
-                        &protocol);
+    const LONG result = SCardConnect(context_, reader_.c_str(), SCARD_SHARE_SHARED,
+                                     SCARD_PROTOCOL_T0 | SCARD_PROTOCOL_T1, &card_, &protocol);
+    if (result == SCARD_S_SUCCESS) {
+        EXPECT_EQ(protocol, static_cast<DWORD>(SCARD_PROTOCOL_T1));
+    }
+    return result;
+}
+
+bool PcscSession::waitForReader(bool listed, std::chrono::milliseconds timeout) {
+    const auto deadline = std::chrono::steady_clock::now() + timeout;
+    SCARD_READERSTATE notification{};
+    notification.szReader = "\\\\?PnP?\\Notification";
+    while (true) {
+        const std::string name = firstReader(context_);
+        if (name.empty() != listed) {
+            if (listed) reader_ = name;
+            return true;
+        }
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+        if (left.count() <= 0) return false;
+        // The high word counts the readers pcscd knows: it returns when that changes.
+        notification.dwCurrentState = (listed ? 0u : 1u) << 16;
+        SCardGetStatusChange(context_, static_cast<DWORD>(left.count()), &notification, 1);
+    }
 }
 
 bool PcscSession::waitForCard(bool present, std::chrono::milliseconds timeout) {
@@ -57,11 +79,19 @@ bool PcscSession::waitForCard(bool present, std::chrono::milliseconds timeout) {
     return false;
 }
 
+DWORD PcscSession::cardEvents() {
+    SCARD_READERSTATE state{};
+    state.szReader = reader_.c_str();
+    state.dwCurrentState = SCARD_STATE_UNAWARE;
+    EXPECT_EQ(SCardGetStatusChange(context_, 0, &state, 1), SCARD_S_SUCCESS);
+    return state.dwEventState >> 16;
+}
+
 Reply PcscSession::transmit(const Bytes& apdu, DWORD capacity) {
     Reply reply;
     reply.bytes.resize(capacity);
     DWORD received = capacity;
-    reply.result = SCardTransmit(card_, SCARD_PCI_T0, apdu.data(), static_cast<DWORD>(apdu.size()),
+    reply.result = SCardTransmit(card_, SCARD_PCI_T1, apdu.data(), static_cast<DWORD>(apdu.size()),
                                  nullptr, reply.bytes.data(), &received);
     reply.bytes.resize(reply.result == SCARD_S_SUCCESS ? received : 0);
     return reply;
@@ -70,17 +100,11 @@ Reply PcscSession::transmit(const Bytes& apdu, DWORD capacity) {
 Bytes PcscSession::chip(const Bytes& frame) {
     Bytes direct{0xFF, 0x00, 0x00, 0x00, static_cast<std::uint8_t>(frame.size())};
     direct.insert(direct.end(), frame.begin(), frame.end());
-    const Reply announce = transmit(direct, 4);
-    EXPECT_EQ(announce.result, SCARD_S_SUCCESS) << formatHex(frame);
-    if (announce.bytes.size() != 2 || announce.bytes[0] != 0x61) {
-        ADD_FAILURE() << formatHex(frame) << " was answered " << formatHex(announce.bytes);
-        return {};
-    }
-    const std::uint8_t le = announce.bytes[1];
-    const Reply answer = transmit(Bytes{0xFF, 0xC0, 0x00, 0x00, le}, le);
+    const Reply answer = transmit(direct);
     EXPECT_EQ(answer.result, SCARD_S_SUCCESS) << formatHex(frame);
-    if (answer.bytes.size() != le || le < 2 || answer.bytes[le - 2] != 0x90 || answer.bytes[le - 1] != 0x00) {
-        ADD_FAILURE() << "GET RESPONSE after " << formatHex(frame) << " gave " << formatHex(answer.bytes);
+    const std::size_t size = answer.bytes.size();
+    if (size < 3 || answer.bytes[size - 2] != 0x90 || answer.bytes[size - 1] != 0x00) {
+        ADD_FAILURE() << formatHex(frame) << " was answered " << formatHex(answer.bytes);
         return {};
     }
     return Bytes(answer.bytes.begin(), answer.bytes.end() - 2);

@@ -1,5 +1,6 @@
-// A PC/SC connection to the first reader, as the reader library makes it: shared
-// mode, T=0. Knows the reader's two-step exchange (61 Le, GET RESPONSE).
+// A PC/SC connection to the first reader, as the reader library makes it on Linux:
+// shared mode, T=0 or T=1 offered; the CCID driver gives T=1, under which the
+// reader answers a chip command whole.
 #ifndef VREADER_E2E_PCSC_SESSION_H
 #define VREADER_E2E_PCSC_SESSION_H
 
@@ -26,17 +27,23 @@ public:
 
     const std::string& reader() const { return reader_; }
 
-    // Connects to the first reader (shared, T=0); the PC/SC result.
+    // Connects to the first reader (shared, T=0 | T=1); the PC/SC result.
     LONG connect();
+    // Waits until pcscd lists the reader (after a USB plug) or lists none (after an
+    // unplug), through the reader-list notification of SCardGetStatusChange; false
+    // on timeout.
+    bool waitForReader(bool listed, std::chrono::milliseconds timeout);
     // Waits until PC/SC shows a card in the reader, or no card; false on timeout.
     bool waitForCard(bool present, std::chrono::milliseconds timeout);
+
+    // pcscd's count of card events on the reader (the high word of its state).
+    DWORD cardEvents();
 
     // One SCardTransmit with the given receive capacity.
     Reply transmit(const Bytes& apdu, DWORD capacity = 258);
 
-    // A PN532 frame in a direct transmit (first reply capacity 4, as the library
-    // uses), then GET RESPONSE with a capacity of exactly Le. Returns the chip's
-    // answer without the reader's 90 00, and fails the test on any deviation.
+    // A PN532 frame in a direct transmit. Returns the chip's answer without the
+    // reader's 90 00, and fails the test on any deviation.
     Bytes chip(const Bytes& frame);
 
 private:

@@ -19,7 +19,7 @@ TEST(TagPresence, CardShowsOnlyWhileATagIsInTheField) {
 
     EXPECT_EQ(control("remove typeb"), "ok");
     EXPECT_TRUE(session.waitForCard(false, std::chrono::seconds(5)));
-    EXPECT_NE(session.transmit(H("FF 00 00 00 02 D4 02"), 4).result, SCARD_S_SUCCESS);
+    EXPECT_NE(session.transmit(H("FF 00 00 00 02 D4 02")).result, SCARD_S_SUCCESS);
     EXPECT_EQ(session.connect(), SCARD_E_NO_SMARTCARD);
 }
 
