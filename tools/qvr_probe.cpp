@@ -204,12 +204,12 @@ void type2Version(std::int32_t card) {
     Reply reply;
     const std::int32_t status = oSendTo(card, QVR_EXCHANGE_CARD_ANSWER, getVersion.data(), 1,
                                         reply.bytes.data(), 1000, &reply.length);
-    // The whole answer: D5 41, the chip's status, then the card's 8 bytes.
-    if (status != QVR_SW_SUCCESS || reply.length != 11 || reply.bytes[2] != 0x00) {
+    // The card's 8 bytes; a chip error comes back as D5 41 and its status.
+    if (status != QVR_SW_SUCCESS || reply.length != 8) {
         line("  GET_VERSION", "no answer (an original MIFARE Ultralight or Ultralight C)");
         return;
     }
-    const std::span<const std::uint8_t> version{reply.bytes.data() + 3, 8};
+    const std::span<const std::uint8_t> version{reply.bytes.data(), 8};
     const std::string product = type2VersionText(version);
     line("  GET_VERSION", formatHex(version) + (product.empty() ? "" : ": " + product));
 }
