@@ -39,7 +39,7 @@ public final class FaultRecoveryEndToEnd {
         check("reader gone: retry setting false", !JMain.NativeSetRetryTimeToOne());
         check("reader gone: poll 0", JMain.NativePollingTags() == 0);
         System.out.println("reader gone: NativeReaderWriterIsAlive -> " + JMain.NativeReaderWriterIsAlive()
-                + " (pcscd still lists the reader)");
+                + " (the USB device is unplugged)");
 
         check("PC/SC shows the card gone", readerState.awaitCard(false, STATE_TIMEOUT_MS));
 

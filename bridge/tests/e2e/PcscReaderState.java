@@ -26,8 +26,53 @@ final class PcscReaderState {
         return new PcscReaderState(TerminalFactory.getDefault().terminals().list().get(0));
     }
 
+    /**
+     * Why a shared connect fails right now, as PC/SC names it (for example
+     * SCARD_W_UNPOWERED_CARD), or "connects" when it does not fail.
+     */
+    String connectOutcome() {
+        try {
+            terminal.connect("*").disconnect(false);
+            return "connects";
+        } catch (CardException e) {
+            Throwable cause = e.getCause() != null ? e.getCause() : e;
+            return cause.getMessage();
+        }
+    }
+
+    private static void awaitListed(long deadline) throws CardException {
+        while (System.currentTimeMillis() < deadline) {
+            try {
+                if (!TerminalFactory.getDefault().terminals().list().isEmpty()) return;
+            } catch (CardException e) {
+                // SCARD_E_NO_READERS_AVAILABLE while the reader is away
+            }
+            try {
+                Thread.sleep(20);
+            } catch (InterruptedException e) {
+                Thread.currentThread().interrupt();
+                return;
+            }
+        }
+    }
+
     /** Waits until PC/SC shows a card in the reader (present) or none; false when the time ran out. */
     boolean awaitCard(boolean present, long timeoutMillis) throws CardException {
-        return present ? terminal.waitForCardPresent(timeoutMillis) : terminal.waitForCardAbsent(timeoutMillis);
+        long deadline = System.currentTimeMillis() + timeoutMillis;
+        while (true) {
+            long left = Math.max(1, deadline - System.currentTimeMillis());
+            try {
+                return present ? terminal.waitForCardPresent(left) : terminal.waitForCardAbsent(left);
+            } catch (CardException e) {
+                // The USB reader is not listed (unplugged, or not yet back after a replug):
+                // absent counts as no card; for a card, wait until pcscd lists it again.
+                if (e.getCause() == null || !String.valueOf(e.getCause().getMessage()).contains("UNKNOWN_READER")) throw e;
+                if (!present) return true;
+                if (System.currentTimeMillis() >= deadline) return false;
+                // javax.smartcardio cannot wait for a reader while none is listed (its
+                // waitForChange fails with SCARD_E_NO_READERS_AVAILABLE): look every 20 ms.
+                awaitListed(deadline);
+            }
+        }
     }
 }

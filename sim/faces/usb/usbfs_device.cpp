@@ -116,6 +116,7 @@ struct UsbfsDevice::State {
     void submit(UMockdevIoctlClient* client, UMockdevIoctlData* arg);
     void reap(UMockdevIoctlClient* client, UMockdevIoctlData* arg);
     void discard(UMockdevIoctlClient* client, UMockdevIoctlData* arg);
+    bool takeBackSlotChange(UMockdevIoctlClient* client, gulong address);
     void capabilities(UMockdevIoctlClient* client, UMockdevIoctlData* arg);
     void control(Urb& urb);
 
@@ -303,9 +304,24 @@ void UsbfsDevice::State::discard(UMockdevIoctlClient* client, UMockdevIoctlData*
             found = true;
             break;
         }
+        if (!found) found = takeBackSlotChange(client, address);
         updateFifo();
     }
     umockdev_ioctl_client_complete(client, found ? 0 : -1, found ? 0 : EINVAL);
+}
+
+// pcscd stops the CCID driver's interrupt read at every disconnect. When that read
+// has just been given a NotifySlotChange that the driver has not reaped yet, the
+// discard wins: the message goes back to wait for the next interrupt URB, so that a
+// card change is never lost between two reads.
+bool UsbfsDevice::State::takeBackSlotChange(UMockdevIoctlClient* client, gulong address) {
+    const auto it = std::find_if(done.begin(), done.end(), [&](const auto& urb) {
+        return urb->address() == address && urb->client() == client && urb->fields().endpoint == kInterruptIn;
+    });
+    if (it == done.end()) return false;
+    if (!(*it)->inData.empty() && !interruptMessage) interruptMessage = (*it)->inData;
+    (*it)->complete({}, -ENOENT);
+    return true;
 }
 
 void UsbfsDevice::State::capabilities(UMockdevIoctlClient* client, UMockdevIoctlData* arg) {

@@ -110,6 +110,13 @@ TEST_F(Driver, EscapeAnswersWholeWithoutACardOtherControlCodesAreRefused) {
     EXPECT_NE(formatHex(features.bytes).find("13 04 42 00 00 01"), std::string::npos) << formatHex(features.bytes);
 }
 
+// A stock system: the CCID driver's escape option is off, so it refuses the escape
+// before it reaches the reader.
+TEST_F(Driver, StockDriverRefusesTheEscape) {
+    ASSERT_EQ(connect(SCARD_SHARE_DIRECT, 0), SCARD_S_SUCCESS);
+    EXPECT_EQ(control(controlCode(1), kDirectFirmwareVersion).result, SCARD_E_NOT_TRANSACTED);
+}
+
 TEST_F(Driver, CardArrivalAndRemovalReachPcscAsEventsWithTheModelsAtr) {
     ASSERT_TRUE(wait_for(SCARD_STATE_EMPTY, 5000ms));
     ASSERT_EQ(vreader::e2e::control("insert typeb"), "ok");
