@@ -28,7 +28,7 @@ case $case_name in
   select)
     # SELECT of the application the Type B card carries.
     status=0
-    transcript=$(run_demo 11 00A4040006A00000000101) || status=$?
+    transcript=$(run_demo 11 00A4040006F05156520001) || status=$?
     echo "$transcript"
     [ "$status" -eq 0 ] || { echo "the demo exited with $status"; exit 1; }
     expect "NativeInitializeACR122       -> true"
@@ -36,7 +36,7 @@ case $case_name in
     expect "connection: shared, T=1"
     expect "tag type 0x23 (ISO/IEC 14443-4 Type B)"
     # Type 11 delivers the card's data without its status word 90 00.
-    expect "11 bytes: C2 6F 08 84 06 A0 00 00 00 01 01"
+    expect "11 bytes: C2 6F 08 84 06 F0 51 56 52 00 01"
     expect "NativeCloseReaderWriter      -> true"
     expect "done: every step as expected"
     ;;

@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <span>
 
+#include "storage_card_decoding.h"
 #include "vocabulary/hex_text.h"
 #include "vocabulary/pn532_codes.h"
 
@@ -61,6 +62,7 @@ void decodeTypeA(Bytes data, DecodedCard& card) {
     card.fields.emplace_back("ATQA", hex(data.subspan(1, 2)));
     card.fields.emplace_back("SAK", sakText(data[3]));
     if (const Bytes ats = data.subspan(5 + uidLength); !ats.empty()) card.fields.emplace_back("ATS", atsText(ats));
+    for (auto& field : storageCardFields(data[3], data.subspan(1, 2))) card.fields.push_back(std::move(field));
 }
 
 void decodeTypeB(Bytes data, DecodedCard& card) {

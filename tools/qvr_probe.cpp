@@ -11,6 +11,7 @@
 #include <string>
 
 #include "card_decoding.h"
+#include "storage_card_decoding.h"
 #include "connection_check.h"
 #include "exit_codes.h"
 #include "pcsc_reasons.h"
@@ -196,6 +197,23 @@ void showCards(const Reply& reply) {
     }
 }
 
+// A Type 2 tag names its product and memory in its GET_VERSION answer (60); an
+// original Ultralight does not answer it.
+void type2Version(std::int32_t card) {
+    const std::array<std::uint8_t, 1> getVersion{0x60};
+    Reply reply;
+    const std::int32_t status = oSendTo(card, QVR_EXCHANGE_CARD_ANSWER, getVersion.data(), 1,
+                                        reply.bytes.data(), 1000, &reply.length);
+    // The card's 8 bytes; a chip error comes back as D5 41 and its status.
+    if (status != QVR_SW_SUCCESS || reply.length != 8) {
+        line("  GET_VERSION", "no answer (an original MIFARE Ultralight or Ultralight C)");
+        return;
+    }
+    const std::span<const std::uint8_t> version{reply.bytes.data(), 8};
+    const std::string product = type2VersionText(version);
+    line("  GET_VERSION", formatHex(version) + (product.empty() ? "" : ": " + product));
+}
+
 std::uint8_t pollTag(std::int32_t card) {
     Reply reply;
     std::uint8_t type = 0;
@@ -204,6 +222,12 @@ std::uint8_t pollTag(std::int32_t card) {
     if (status != QVR_SW_SUCCESS) return 0;
     std::printf("%-28s 0x%02X: %s\n", "Tag type found", type, pn532::tagTypeName(type));
     if (type != 0) showCards(reply);
+    const auto cards = decodeAutoPollReply(reply.bytes.data(), reply.size());
+    for (const auto& decoded : cards) {
+        for (const auto& [name, value] : decoded.fields) {
+            if (name == "Card" && value.starts_with("NFC Forum Type 2")) type2Version(card);
+        }
+    }
     return type;
 }
 

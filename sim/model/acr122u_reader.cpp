@@ -87,14 +87,20 @@ Bytes identifierOf(const Card& card) {
 Acr122uReader::Acr122uReader(Pn532Chip& chip) : chip_(chip) { chip_.execute(kFirmwareRetries); }
 
 Bytes Acr122uReader::transmit(const Bytes& apdu) {
+    if (apdu.empty()) return kWrongLength;
+    // Anything not of the reader's class goes to the card, native frames shorter
+    // than a command header included (API manual 7.2, 7.3).
+    if (apdu[0] != kReaderClass) {
+        pending_.reset();
+        return transparentExchange(apdu);
+    }
     if (apdu.size() < 4) return kWrongLength;
-    if (apdu[0] == kReaderClass && apdu[1] == kInsGetResponse) return getResponse(apdu);
+    if (apdu[1] == kInsGetResponse) return getResponse(apdu);
     // Any other command replaces an answer that was never fetched.
     pending_.reset();
-    if (apdu[0] != kReaderClass) return transparentExchange(apdu);
     if (apdu[1] == kInsPseudoCommand) return pseudoCommand(apdu);
     if (apdu[1] == kInsGetData) return getData(apdu);
-    return kUnknownInstruction;
+    return storageCommand(apdu);
 }
 
 Bytes Acr122uReader::exchangeWhole(const Bytes& apdu) {
@@ -244,10 +250,24 @@ Bytes Acr122uReader::getData(const Bytes& apdu) {
 
 // An APDU of another class goes to the ISO/IEC 14443-4 card held as target 1, in
 // InDataExchange, and its answer comes back as the card gave it, chained parts
-// joined. Without such a card, or when it does not answer: 63 00.
+// joined; an answer shorter than a status word (a native DESFire answer) gets
+// 90 00 (API manual 7.2). A FeliCa command frame (length byte first) goes to the
+// FeliCa card and its answer comes back with 90 00 (7.3). Without such a card, or
+// when it does not answer: 63 00.
 Bytes Acr122uReader::transparentExchange(const Bytes& apdu) {
     const Card* card = chip_.firstTargetCard();
+    if (card && dynamic_cast<const FeliCaCard*>(card)) return feliCaExchange(apdu);
     if (!card || card->state() != CardState::Protocol) return kOperationFailed;
+    return isoDepExchange(apdu);
+}
+
+Bytes Acr122uReader::feliCaExchange(const Bytes& frame) {
+    const auto chipAnswer = askChip(join({kExchangeWithTarget1, frame}));
+    if (!chipAnswer || chipAnswer->size() < 3 || (*chipAnswer)[2] != 0x00) return kOperationFailed;
+    return join({Bytes(chipAnswer->begin() + 3, chipAnswer->end()), kSuccess});
+}
+
+Bytes Acr122uReader::isoDepExchange(const Bytes& apdu) {
     Bytes answer;
     Bytes frame = join({kExchangeWithTarget1, apdu});
     for (;;) {
@@ -256,7 +276,7 @@ Bytes Acr122uReader::transparentExchange(const Bytes& apdu) {
         const std::uint8_t status = (*chipAnswer)[2];
         if ((status & ~kMoreInformation) != 0) return kOperationFailed;
         answer.insert(answer.end(), chipAnswer->begin() + 3, chipAnswer->end());
-        if ((status & kMoreInformation) == 0) return answer;
+        if ((status & kMoreInformation) == 0) return answer.size() < 2 ? join({answer, kSuccess}) : answer;
         frame = kExchangeWithTarget1;
     }
 }

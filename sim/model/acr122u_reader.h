@@ -6,6 +6,7 @@
 #ifndef VREADER_ACR122U_READER_H
 #define VREADER_ACR122U_READER_H
 
+#include <array>
 #include <cstdint>
 #include <optional>
 #include <vector>
@@ -14,6 +15,9 @@
 #include "model/chip/pn532_chip.h"
 
 namespace vreader {
+
+class MifareClassicCard;
+class Type2Tag;
 
 class Acr122uReader {
 public:
@@ -50,8 +54,25 @@ private:
     Bytes ledAndBuzzer(const Bytes& apdu);
     Bytes getData(const Bytes& apdu);
     Bytes transparentExchange(const Bytes& apdu);
+    Bytes isoDepExchange(const Bytes& apdu);
+    Bytes feliCaExchange(const Bytes& frame);
     std::optional<Bytes> askChip(const Bytes& frame);
     std::vector<Activation> polledTypes() const;
+
+    // Storage-card commands (acr122u_storage.cpp).
+    Bytes storageCommand(const Bytes& apdu);
+    Bytes loadKey(const Bytes& apdu);
+    Bytes authenticateBlock(const Bytes& apdu);
+    Bytes authenticateBlockObsolete(const Bytes& apdu);
+    Bytes authenticateWith(std::uint8_t block, std::uint8_t keyType, std::uint8_t slot);
+    Bytes readBinary(const Bytes& apdu);
+    Bytes updateBinary(const Bytes& apdu);
+    Bytes valueBlockOperation(const Bytes& apdu);
+    Bytes readValueBlock(const Bytes& apdu);
+    std::optional<Bytes> exchangeWithCard(const Bytes& data);
+    MifareClassicCard* classicCard() const;
+    Type2Tag* type2Tag() const;
+
     bool ownCardGone() const;
 
     Pn532Chip& chip_;
@@ -66,6 +87,8 @@ private:
     Card* ownCard_ = nullptr;
     std::uint32_t ownSession_ = 0;
     std::optional<Bytes> ownAtr_;
+    // FF 82: the two key slots in the reader's volatile memory.
+    std::array<std::optional<Bytes>, 2> keys_;
 };
 
 }  // namespace vreader

@@ -20,15 +20,17 @@ const Bytes kTd1Td2{0x80, 0x01};
 // RID A0 00 00 03 06, then SS, C0 C1 and four RFU bytes.
 const Bytes kStorageHeader{0x80, 0x4F, 0x0C, 0xA0, 0x00, 0x00, 0x03, 0x06};
 const Bytes kStorageRfu{0x00, 0x00, 0x00, 0x00};
-// Standards (PC/SC part 3 supplement): ISO/IEC 14443 A part 3, FeliCa.
+// Standard byte: the reader writes 03 (ISO/IEC 14443 A part 3) for every storage
+// card, FeliCa included (API manual 3.1.1; ATRs recorded from real readers agree).
 constexpr std::uint8_t kStandardIso14443A3 = 0x03;
-constexpr std::uint8_t kStandardFeliCa = 0x11;
 // Card names (PC/SC part 3 supplement).
 const Bytes kNameMifare1k{0x00, 0x01};
 const Bytes kNameMifare4k{0x00, 0x02};
 const Bytes kNameUltralight{0x00, 0x03};
 const Bytes kNameMifareMini{0x00, 0x26};
-const Bytes kNameFeliCa{0x00, 0x3B};
+// The reader's own names for FeliCa at 212 and 424 kbit/s (API manual 3.1.1).
+const Bytes kNameFeliCa212{0xF0, 0x11};
+const Bytes kNameFeliCa424{0xF0, 0x12};
 
 // T0 counts at most 15 historical bytes.
 constexpr std::size_t kMaxHistoricalBytes = 15;
@@ -61,12 +63,11 @@ Bytes typeACardName(const TypeACard& card) {
     }
 }
 
-// Application data (4), protocol info (3), then MBLI of the ATTRIB answer in the high
-// nibble (PC/SC part 3, ATR for ISO/IEC 14443 B).
+// The whole ATQB: 50, PUPI (4), application data (4), protocol info (3), twelve
+// historical bytes as the manual's example in 3.1.2 shows them (3B 8C 80 01 50 ...).
 Bytes typeBHistoricalBytes(const TypeBCard& card) {
     const TypeBIdentity& identity = card.identity();
-    const std::uint8_t mbli = identity.attribResponse.empty() ? 0 : identity.attribResponse[0] & 0xF0;
-    return join({identity.applicationData, identity.protocolInfo, Bytes{mbli}});
+    return join({Bytes{0x50}, identity.pupi, identity.applicationData, identity.protocolInfo});
 }
 
 }  // namespace
@@ -81,7 +82,8 @@ Bytes pseudoAtr(const Card& card, const Activation& activation) {
         }
         return storageAtr(kStandardIso14443A3, typeACardName(*typeA));
     }
-    return storageAtr(kStandardFeliCa, kNameFeliCa);
+    const bool at424 = activation.modulation == Modulation::FeliCa424;
+    return storageAtr(kStandardIso14443A3, at424 ? kNameFeliCa424 : kNameFeliCa212);
 }
 
 }  // namespace vreader

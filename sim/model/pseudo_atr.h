@@ -8,8 +8,9 @@
 namespace vreader {
 
 // ISO/IEC 14443-4 cards: 3B 8n 80 01, n historical bytes (Type A: the ATS's; Type B:
-// application data, protocol info and MBLI), TCK. Storage cards: 3B 8F 80 01 80 4F
-// 0C A0 00 00 03 06 SS C0 C1 00 00 00 00 TCK.
+// the whole ATQB), TCK. Storage cards: 3B 8F 80 01 80 4F 0C A0 00 00 03 06 SS C0 C1
+// 00 00 00 00 TCK, with SS 03 and the card name C0 C1 (FeliCa: F0 11 at 212 kbit/s,
+// F0 12 at 424).
 Bytes pseudoAtr(const Card& card, const Activation& activation);
 
 }  // namespace vreader

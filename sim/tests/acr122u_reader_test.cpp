@@ -118,10 +118,10 @@ TEST_F(Acr122uReaderTest, LedControlChangesOnlyTheMaskedLeds) {
 TEST_F(Acr122uReaderTest, PseudoAtrOfTheCardTheReaderActivated) {
     EXPECT_EQ(atr(), "none");
     const std::pair<Card*, const char*> cases[] = {
-        {typeB.get(), "3B 88 80 01 00 00 00 11 00 81 85 00 1C"},
+        {typeB.get(), "3B 8C 80 01 50 E8 25 3E EC 00 00 00 11 00 81 85 57"},
         {typeA.get(), "3B 80 80 01 01"},
         {type2.get(), "3B 8F 80 01 80 4F 0C A0 00 00 03 06 03 00 03 00 00 00 00 68"},
-        {felica.get(), "3B 8F 80 01 80 4F 0C A0 00 00 03 06 11 00 3B 00 00 00 00 42"},
+        {felica.get(), "3B 8F 80 01 80 4F 0C A0 00 00 03 06 03 F0 11 00 00 00 00 8A"},
     };
     for (const auto& [card, expected] : cases) {
         put(*card);

@@ -91,8 +91,10 @@ TEST(Type2Tag, ReadAnswersFourPagesAndRollsOverAtTheEnd) {
 
 TEST(Type2Tag, WriteStoresOnePage) {
     const auto tag = makeType2();
-    EXPECT_EQ(tag->answer(H("A2 05 DE AD BE EF")), Bytes{});
-    EXPECT_EQ(tag->answer(H("30 04")), H("40 41 42 43 DE AD BE EF 60 61 62 63 70 71 72 73"));
+    EXPECT_EQ(tag->answer(H("A2 04 DE AD BE EF")), H("0A"));  // 4-bit ACK
+    EXPECT_EQ(tag->answer(H("30 04")), H("DE AD BE EF 50 51 52 53 60 61 62 63 70 71 72 73"));
+    // Page 2 byte 2 is 22: its lock bit 5 locks page 5 (NAK 0).
+    EXPECT_EQ(tag->answer(H("A2 05 DE AD BE EF")), H("00"));
     EXPECT_EQ(tag->answer(H("A2 08 00 00 00 00")), std::nullopt);
 }
 

@@ -42,7 +42,7 @@ TEST_F(Pn532ChipTest, HousekeepingCommands) {
         {"SAMConfiguration", H("D4 14 01"), H("D5 15")},
         {"WriteRegister", H("D4 08 63 02 80 63 03 80"), H("D5 09")},
         {"ReadRegister", H("D4 06 63 02 63 03 63 05"), H("D5 07 80 80 00")},
-        {"GetGeneralStatus", H("D4 04"), H("D5 05 00 00 00 00")},
+        {"GetGeneralStatus", H("D4 04"), H("D5 05 00 00 00 80")},
         {"InRelease all", H("D4 52 00"), H("D5 53 00")},
         {"InDeselect without target", H("D4 44 01"), H("D5 45 27")},
         {"InRelease without target", H("D4 52 01"), H("D5 53 27")},
@@ -198,7 +198,7 @@ TEST_F(Pn532ChipTest, InPslChangesTheReportedBitRates) {
     run(kListTypeB);
     EXPECT_EQ(run(H("D4 4E 01 02 02")), H("D5 4F 00"));
     EXPECT_EQ(run(H("D4 4E 01 03 02")), H("D5 4F 10"));
-    EXPECT_EQ(run(H("D4 04")), H("D5 05 00 00 01 01 02 02 00 00"));
+    EXPECT_EQ(run(H("D4 04")), H("D5 05 00 00 01 01 02 02 00 80"));
 }
 
 TEST_F(Pn532ChipTest, TimeoutFaultHitsExchangesButNotPolling) {

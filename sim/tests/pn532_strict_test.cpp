@@ -174,15 +174,15 @@ TEST_F(Pn532StrictTest, LongAnswerIsChainedWithTheMoreInformationBit) {
     EXPECT_EQ(formatHex(Bytes(rest.end() - 2, rest.end())), "90 00");
 }
 
-// The reader's own polling makes target 1; GetGeneralStatus then shows it and the
-// SAM status 80.
+// The reader's own polling makes target 1; GetGeneralStatus then shows it; the SAM
+// status is 80 with or without a target (API manual 7.5).
 TEST_F(Pn532StrictTest, TargetOfTheReadersOwnPollingShowsInGeneralStatus) {
     field.insert(*typeB);
     ASSERT_EQ(chip.pollForReader({Activation{Modulation::TypeB106, H("00"), false, true}}),
               typeB.get());
     EXPECT_EQ(run("D4 04"), "D5 05 00 00 01 01 00 00 00 80");
     chip.releaseTargetsOf(*typeB);
-    EXPECT_EQ(run("D4 04"), "D5 05 00 00 00 00");
+    EXPECT_EQ(run("D4 04"), "D5 05 00 00 00 80");
 }
 
 }  // namespace

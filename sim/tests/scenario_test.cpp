@@ -26,6 +26,9 @@ TEST(Scenario, ShippedScenariosLoadWithTheirCards) {
         {"type-a.json", {"typea"}},         {"mifare-ul.json", {"ultralight"}},
         {"type-b.json", {"typeb"}},         {"felica-212.json", {"felica"}},
         {"felica-424.json", {"felica424"}},
+        {"mifare-classic-1k.json", {"classic1k"}}, {"mifare-classic-4k.json", {"classic4k"}},
+        {"mifare-classic-topup.json", {"topup"}},  {"ntag213.json", {"ntag213"}},
+        {"ntag215.json", {"ntag215"}},             {"ntag216.json", {"ntag216"}},
     };
     for (const auto& [file, ids] : cases) {
         const Scenario scenario = loadScenarioFile(kScenarios / file);

@@ -14,8 +14,8 @@ import java.util.concurrent.atomic.AtomicInteger;
  */
 public final class FaultRecoveryEndToEnd {
     private static final byte[] SELECT = {0x00, (byte) 0xA4, 0x04, 0x00, 0x06,
-        (byte) 0xA0, 0x00, 0x00, 0x00, 0x01, 0x01};
-    private static final String SELECTED = "C2 6F 08 84 06 A0 00 00 00 01 01";
+        (byte) 0xF0, 0x51, 0x56, 0x52, 0x00, 0x01};
+    private static final String SELECTED = "C2 6F 08 84 06 F0 51 56 52 00 01";
     private static final long STATE_TIMEOUT_MS = 5000;
     private static String script;
     private static PcscReaderState readerState;

@@ -10,7 +10,7 @@ import java.util.Locale;
  */
 public final class ReconnectSoakEndToEnd {
     private static final byte[] SELECT = {0x00, (byte) 0xA4, 0x04, 0x00, 0x06,
-        (byte) 0xA0, 0x00, 0x00, 0x00, 0x01, 0x01};
+        (byte) 0xF0, 0x51, 0x56, 0x52, 0x00, 0x01};
     // Room for what settles after the warm-up: a descriptor the JVM opens late, a pcscd
     // thread of the connection just closed that has not yet ended.
     private static final long DESCRIPTOR_SLACK = 3;

@@ -24,8 +24,8 @@ public final class TapCycleEndToEnd {
     private static final Card TYPE_A = new Card("typea", 0x20, bytes(0x00, 0xB0, 0x00, 0x00, 0x0F),
             "C2 00 0F 20 00 3B 00 34 04 06 E1 04 00 FF 00 00");
     private static final Card TYPE_B = new Card("typeb", 0x23,
-            bytes(0x00, 0xA4, 0x04, 0x00, 0x06, 0xA0, 0x00, 0x00, 0x00, 0x01, 0x01),
-            "C2 6F 08 84 06 A0 00 00 00 01 01");
+            bytes(0x00, 0xA4, 0x04, 0x00, 0x06, 0xF0, 0x51, 0x56, 0x52, 0x00, 0x01),
+            "C2 6F 08 84 06 F0 51 56 52 00 01");
     private static final int POLL_ATTEMPTS = 50;
     private static final long STATE_TIMEOUT_MS = 5000;
     private static final long DESCRIPTOR_SLACK = 3;

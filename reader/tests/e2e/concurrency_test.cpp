@@ -19,7 +19,7 @@ namespace {
 constexpr int kThreads = 4;
 constexpr int kCallsPerThread = 200;
 
-const Bytes kSelectDemoApplication = hex("00 A4 04 00 06 A0 00 00 00 01 01");
+const Bytes kSelectDemoApplication = hex("00 A4 04 00 06 F0 51 56 52 00 01");
 const Bytes kRawFirmware = hex("FF 00 48 00 00");
 const std::string kDemoAtqb = "50 E8 25 3E EC 00 00 00 11 00 81 85";
 
@@ -62,7 +62,7 @@ Outcome callNumber(int i, std::int32_t card) {
         case 3: {
             const std::int32_t status = oSendTo(card, QVR_EXCHANGE_CARD_DATA, kSelectDemoApplication.data(), 11,
                                                 reply.data(), 1000, &reply.length);
-            outcome.exact = status == QVR_SW_SUCCESS && reply.text() == "6F 08 84 06 A0 00 00 00 01 01";
+            outcome.exact = status == QVR_SW_SUCCESS && reply.text() == "6F 08 84 06 F0 51 56 52 00 01";
             outcome.sane = lengthInRange(reply) && status >= 0 && status <= 0xFFFF;
             outcome.description = "oSendTo 11 " + statusText(status) + " " + reply.text();
             break;

@@ -10,7 +10,7 @@ namespace {
 
 using namespace std::chrono_literals;
 
-const Bytes kSelectDemoApplication = hex("00 A4 04 00 06 A0 00 00 00 01 01");
+const Bytes kSelectDemoApplication = hex("00 A4 04 00 06 F0 51 56 52 00 01");
 
 std::uint8_t pollTagType(std::int32_t handle) {
     Reply reply;
@@ -39,7 +39,7 @@ TEST(EmptyFieldStart, DirectConnectionCarriesTheWholeSequence) {
     ASSERT_EQ(control("insert typeb"), "ok");
     EXPECT_TRUE(waitForCard(true, 5s)) << "the reader activated the card by itself";
     EXPECT_EQ(pollTagType(card), QVR_TAG_TYPE_B_14443_4);
-    EXPECT_EQ(select(card), "0x9000 6F 08 84 06 A0 00 00 00 01 01");
+    EXPECT_EQ(select(card), "0x9000 6F 08 84 06 F0 51 56 52 00 01");
 
     ASSERT_EQ(control("remove typeb"), "ok");
     EXPECT_TRUE(waitForCard(false, 5s));
@@ -57,7 +57,7 @@ TEST(EmptyFieldStart, WithATagInTheFieldAtConnect) {
     const std::int32_t card = oConnectPCSCReader();
     ASSERT_NE(card, 0);
     EXPECT_EQ(pollTagType(card), QVR_TAG_TYPE_B_14443_4);
-    EXPECT_EQ(select(card), "0x9000 6F 08 84 06 A0 00 00 00 01 01");
+    EXPECT_EQ(select(card), "0x9000 6F 08 84 06 F0 51 56 52 00 01");
     EXPECT_EQ(oDisconnectPCSCReader(card), QVR_SW_SUCCESS);
 }
 

@@ -13,7 +13,7 @@ namespace {
 
 // The demo card's IDm, as oRequestResponseTypeC takes it.
 constexpr char kFeliCaIdm[] = "012E4C8A13579BDF";
-const Bytes kSelectDemoApplication = hex("00 A4 04 00 06 A0 00 00 00 01 01");
+const Bytes kSelectDemoApplication = hex("00 A4 04 00 06 F0 51 56 52 00 01");
 const Bytes kReadBinary = hex("00 B0 00 00 00");
 // The demo Type B card's ATQB: 50, PUPI, application data, protocol info.
 const std::string kDemoAtqb = "50 E8 25 3E EC 00 00 00 11 00 81 85";
@@ -157,7 +157,7 @@ TEST_F(DemoConnected, CardExchangeTypesElevenAndTwelve) {
     EXPECT_EQ(statusText(oSendTo(card, QVR_EXCHANGE_CARD_DATA, kSelectDemoApplication.data(), 11,
                                  data.data(), 1000, &data.length)),
               "0x9000");
-    EXPECT_EQ(data.text(), "6F 08 84 06 A0 00 00 00 01 01");
+    EXPECT_EQ(data.text(), "6F 08 84 06 F0 51 56 52 00 01");
 
     Reply missing;
     EXPECT_EQ(statusText(oSendTo(card, QVR_EXCHANGE_CARD_DATA, kReadBinary.data(), 5, missing.data(),
@@ -170,7 +170,7 @@ TEST_F(DemoConnected, CardExchangeTypesElevenAndTwelve) {
     EXPECT_EQ(statusText(oSendTo(card, QVR_EXCHANGE_CARD_ANSWER, kSelectDemoApplication.data(), 11,
                                  whole.data(), 1000, &whole.length)),
               "0x9000");
-    EXPECT_EQ(whole.text(), "6F 08 84 06 A0 00 00 00 01 01 90 00");
+    EXPECT_EQ(whole.text(), "6F 08 84 06 F0 51 56 52 00 01 90 00");
 
     Reply whole_error;
     EXPECT_EQ(statusText(oSendTo(card, QVR_EXCHANGE_CARD_ANSWER, kReadBinary.data(), 5,

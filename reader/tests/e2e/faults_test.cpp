@@ -23,7 +23,7 @@ namespace {
 
 using namespace std::chrono_literals;
 
-const Bytes kSelectDemoApplication = hex("00 A4 04 00 06 A0 00 00 00 01 01");
+const Bytes kSelectDemoApplication = hex("00 A4 04 00 06 F0 51 56 52 00 01");
 const Bytes kReadBinary = hex("00 B0 00 00 00");
 
 class Faults : public ConnectedLibrary {
@@ -59,7 +59,7 @@ protected:
     void expectSelectWorks() {
         Reply data;
         EXPECT_EQ(statusText(exchange(QVR_EXCHANGE_CARD_DATA, kSelectDemoApplication, data)), "0x9000");
-        EXPECT_EQ(data.text(), "6F 08 84 06 A0 00 00 00 01 01");
+        EXPECT_EQ(data.text(), "6F 08 84 06 F0 51 56 52 00 01");
     }
 };
 

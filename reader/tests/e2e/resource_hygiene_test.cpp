@@ -16,7 +16,7 @@
 namespace qvr_e2e {
 namespace {
 
-const Bytes kSelectDemoApplication = hex("00 A4 04 00 06 A0 00 00 00 01 01");
+const Bytes kSelectDemoApplication = hex("00 A4 04 00 06 F0 51 56 52 00 01");
 const Bytes kRawFirmware = hex("FF 00 48 00 00");
 constexpr char kFeliCaIdm[] = "012E4C8A13579BDF";
 

@@ -33,6 +33,11 @@ struct Activation {
 
 // ISO/IEC 14443-3 card states as far as the chip can tell them apart. Idle also
 // stands for HALT and READY: a card there answers no data frame.
+// A Type A card without ISO/IEC 14443-4 acknowledges with a 4-bit frame: ACK 0A,
+// any other value a NAK. The models carry it as one byte, the four bits low.
+inline constexpr std::uint8_t kFourBitAck = 0x0A;
+inline bool isFourBitAnswer(const Bytes& answer) { return answer.size() == 1 && answer[0] <= 0x0F; }
+
 enum class CardState {
     Idle,      // powered, not selected
     Active,    // selected at ISO/IEC 14443-3 (or a FeliCa card that has answered Polling)
@@ -64,6 +69,15 @@ public:
     // already checked and removed): the card's raw answer, or nothing when the card
     // does not speak that frame in its present state.
     virtual std::optional<Bytes> answerRaw(const Bytes& frame, Modulation modulation) = 0;
+
+    // MIFARE Classic authentication as the PN532 runs it for the host (InDataExchange
+    // 60|61 block key(6) UID(4)): the chip speaks the card's cipher, the model checks
+    // the key. Nothing when the card knows no such authentication; false when it
+    // refused (the card then halts).
+    virtual std::optional<bool> authenticate(std::uint8_t /*command*/, std::uint8_t /*block*/,
+                                             const Bytes& /*key*/, const Bytes& /*uid*/) {
+        return std::nullopt;
+    }
 
     // Whether the card speaks ISO/IEC 14443-4 once activated.
     virtual bool speaksIsoDep() const { return false; }

@@ -35,9 +35,9 @@ namespace {
 
 // Power-up CIU mode: CRC on, Type A at 106 kbit/s.
 constexpr std::uint8_t kCrcOnTypeA106 = kCiuCrcEnabled;
-// GetGeneralStatus: the SAM status byte the reader shows once it has activated a
-// card by itself.
-constexpr std::uint8_t kSamStatusReaderCard = 0x80;
+// GetGeneralStatus: the SAM status byte of the reader's chip, 80 whether or not a
+// card is in the field (API manual 7.5 shows D5 05 00 00 00 80 for an empty field).
+constexpr std::uint8_t kSamStatus = 0x80;
 
 }  // namespace
 
@@ -78,15 +78,13 @@ Pn532Chip::Answer Pn532Chip::getFirmwareVersion(const Bytes&) {
 // per target Tg BrRx BrTx Type, then the SAM status (UM0701 7.2.3).
 Pn532Chip::Answer Pn532Chip::getGeneralStatus(const Bytes&) {
     Bytes status{kSuccess, 0x00, static_cast<std::uint8_t>(targets_.size())};
-    bool readerCard = false;
     for (const ActiveTarget& t : targets_) {
-        readerCard = readerCard || t.byReader;
         const bool felica = t.activation.modulation == Modulation::FeliCa212 ||
                             t.activation.modulation == Modulation::FeliCa424;
         const std::uint8_t type = felica ? 0x10 : 0x00;
         status.insert(status.end(), {t.number, t.bitRateRx, t.bitRateTx, type});
     }
-    status.push_back(readerCard ? kSamStatusReaderCard : 0x00);
+    status.push_back(kSamStatus);
     return status;
 }
 

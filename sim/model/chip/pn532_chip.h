@@ -51,6 +51,9 @@ public:
     // The card of target 1 while that target still holds (same power session, card
     // in the field); nothing otherwise.
     Card* firstTargetCard() const;
+    // Activates target 1's card again where it halted (a refused authentication),
+    // as the reader's firmware does before it authenticates.
+    void wakeFirstTarget();
     // The activation that made target 1 (what the chip reported about it).
     std::optional<Activation> firstTargetActivation() const;
 
@@ -116,6 +119,8 @@ private:
     bool holds(const ActiveTarget& target) const;
     Bytes transmitTo(ActiveTarget& target, const Bytes& frame);
     Bytes chained(std::uint8_t targetNumber, Bytes answer);
+    static std::optional<std::uint8_t> mifareAuthentication(Card& card, const Bytes& frame);
+    static Bytes storageCardAnswer(const Card& card, Bytes answer);
     std::optional<std::pair<Card*, Bytes>> rawAnswer(const Bytes& frame, Modulation modulation);
     std::optional<Bytes> afterAnswerDelay(Card& card,
                                             std::optional<std::chrono::microseconds> timeout,

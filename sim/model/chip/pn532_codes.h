@@ -25,6 +25,13 @@ constexpr std::uint8_t kFirmwareSupport = 0x07;
 
 constexpr std::uint8_t kMaxTargets = 2;
 
+// Error codes of the In... commands (UM0701 table "Error code list") the chip
+// reports for storage cards: a NAK is no frame the chip expects (0x13, "invalid or
+// unexpected RF received frame"); a refused MIFARE authentication is 0x14.
+constexpr std::uint8_t kInvalidFrame = 0x13;
+constexpr std::uint8_t kStatusSuccess = kSuccess;
+constexpr std::uint8_t kAuthenticationError = 0x14;
+
 }  // namespace vreader::pn532
 
 #endif

@@ -69,11 +69,40 @@ Bytes Pn532Chip::transmitTo(ActiveTarget& active, const Bytes& frame) {
     }
     const auto answer = afterAnswerDelay(card, timeout, [&]() -> std::optional<Bytes> {
         if (!holds(active)) return std::nullopt;
-        if (card.state() == CardState::Protocol) return card.answer(frame);
-        return card.answerRaw(frame, active.activation.modulation);
+        if (card.state() == CardState::Protocol) {
+            auto apduAnswer = card.answer(frame);
+            if (!apduAnswer) return std::nullopt;
+            return join({Bytes{kSuccess}, *apduAnswer});
+        }
+        if (auto status = mifareAuthentication(card, frame)) return Bytes{*status};
+        auto raw = card.answerRaw(frame, active.activation.modulation);
+        if (!raw) return std::nullopt;
+        return storageCardAnswer(card, std::move(*raw));
     });
     if (!answer) return Bytes{kTimeout};
-    return chained(active.number, join({Bytes{kSuccess}, *answer}));
+    return chained(active.number, *answer);
+}
+
+// InDataExchange 60|61 block key(6) UID(4) to a MIFARE Classic card: the chip runs
+// the cipher's handshake and reports 00, or 14 when the card refused (UM0701 7.3.8).
+std::optional<std::uint8_t> Pn532Chip::mifareAuthentication(Card& card, const Bytes& frame) {
+    constexpr std::size_t kAuthenticationFrameSize = 12;
+    if (frame.size() != kAuthenticationFrameSize || (frame[0] != 0x60 && frame[0] != 0x61)) {
+        return std::nullopt;
+    }
+    const auto accepted = card.authenticate(frame[0], frame[1], Bytes(frame.begin() + 2, frame.begin() + 8),
+                                            Bytes(frame.begin() + 8, frame.end()));
+    if (!accepted) return std::nullopt;
+    return *accepted ? kStatusSuccess : kAuthenticationError;
+}
+
+// Status and data of a card answer: a storage card's ACK is status 00 without data,
+// its NAK the chip's 13 (the chip takes it for no valid frame).
+Bytes Pn532Chip::storageCardAnswer(const Card& card, Bytes answer) {
+    if (!card.speaksIsoDep() && isFourBitAnswer(answer)) {
+        return Bytes{answer[0] == kFourBitAck ? kStatusSuccess : kInvalidFrame};
+    }
+    return join({Bytes{kSuccess}, answer});
 }
 
 // An answer longer than one frame goes out in parts; each but the last has status
@@ -128,7 +157,9 @@ std::optional<std::pair<Card*, Bytes>> Pn532Chip::rawAnswer(const Bytes& frame,
     }
     for (Card* card : field_.cards()) {
         if (auto answer = card->answerRaw(payload, modulation)) {
-            if ((registers_.at(kCiuRxMode) & kCiuCrcEnabled) == 0) {
+            // A 4-bit ACK or NAK carries no CRC.
+            const bool shortFrame = !card->speaksIsoDep() && isFourBitAnswer(*answer);
+            if ((registers_.at(kCiuRxMode) & kCiuCrcEnabled) == 0 && !shortFrame) {
                 const Bytes crc = rfCrc(*answer, modulation);
                 answer->insert(answer->end(), crc.begin(), crc.end());
             }
@@ -155,7 +186,7 @@ Pn532Chip::Answer Pn532Chip::inCommunicateThru(const Bytes& parameters) {
     const Bytes& answer = heard->second;
     const auto delayed = afterAnswerDelay(card, timeout, [&answer] { return std::optional(answer); });
     if (!delayed) return Bytes{kTimeout};
-    return join({Bytes{kSuccess}, *delayed});
+    return storageCardAnswer(card, *delayed);
 }
 
 // D4 44 Tg -> D5 45 Status. The card is halted; the target stays listed and the next
@@ -227,6 +258,15 @@ Card* Pn532Chip::firstTargetCard() const {
         if (t.number == 1 && holds(t)) return t.card;
     }
     return nullptr;
+}
+
+void Pn532Chip::wakeFirstTarget() {
+    for (ActiveTarget& t : targets_) {
+        if (t.number == 1 && holds(t) && t.card->state() == CardState::Idle) {
+            t.card->activate(t.activation);
+            t.deselected = false;
+        }
+    }
 }
 
 std::optional<Activation> Pn532Chip::firstTargetActivation() const {

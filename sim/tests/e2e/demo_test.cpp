@@ -28,8 +28,8 @@ TEST_F(Demo, AutoPollWithTheLibrarysTypeListFindsBothCardsInListOrder) {
 
 TEST_F(Demo, TypeBCardAnswersItsApplicationThroughInDataExchange) {
     EXPECT_EQ(chipHex(kListTypeB), std::string("D5 4B 01 01 ") + kTypeBTarget);
-    EXPECT_EQ(chipHex(H("D4 40 01 00 A4 04 00 06 A0 00 00 00 01 01")),
-              "D5 41 00 6F 08 84 06 A0 00 00 00 01 01 90 00");
+    EXPECT_EQ(chipHex(H("D4 40 01 00 A4 04 00 06 F0 51 56 52 00 01")),
+              "D5 41 00 6F 08 84 06 F0 51 56 52 00 01 90 00");
     EXPECT_EQ(chipHex(kTypeBReadBinary), "D5 41 00 6A 82");
     EXPECT_EQ(chipHex(H("D4 40 01 00 CA 00 00 00")), "D5 41 00 6D 00");
     // The fixed command whose 95-byte answer the library condenses.
