@@ -27,6 +27,7 @@ void UsbFace::answerOne(const Bytes& message) {
     if (verbose_) std::fprintf(stderr, "virtual-acr122u: > %s\n", formatHex(message).c_str());
     const bool empty = showEmpty_ && message[0] == ccid::kGetSlotStatus;
     if (empty) showEmpty_ = false;
+    if (message[0] == ccid::kGetSlotStatus) removalUnseen_ = false;
     Bytes reply = empty ? ccid::slotStatusAnswer(message, SlotView{}) : ccid::answer(message, slot_);
     inProgress_.reset();
     if (verbose_) std::fprintf(stderr, "virtual-acr122u: < %s\n", formatHex(reply).c_str());
@@ -56,14 +57,22 @@ void UsbFace::sync(bool plugged) {
     }
     const SlotView now = slot_.view();
     if (showEmpty_) return;
-    if (now.present && reported_.present && now.cardNumber != reported_.cardNumber) {
-        device_.setInterruptMessage(ccid::slotChange(false));
+    // A card put in before the driver looked at the slot after the last one left (or
+    // in place of one it still believes there): the slot shows empty at its next look,
+    // then the new card arrives with a notification of its own. Merged into one
+    // "present, changed", the CCID driver would report the first card gone at that look
+    // and then wait for a change that never comes.
+    const bool replaced = now.present && reported_.present && now.cardNumber != reported_.cardNumber;
+    if (replaced || (now.present && !reported_.present && removalUnseen_)) {
+        if (replaced) device_.setInterruptMessage(ccid::slotChange(false));
+        removalUnseen_ = true;
         showEmpty_ = true;
         reported_ = SlotView{};
         return;
     }
     if (now.present != reported_.present || now.cardNumber != reported_.cardNumber) {
         device_.setInterruptMessage(ccid::slotChange(now.present));
+        removalUnseen_ = !now.present;
         if (verbose_) std::fprintf(stderr, "virtual-acr122u: slot change, card %s\n", now.present ? "in" : "out");
         reported_ = now;
     }

@@ -47,6 +47,8 @@ private:
     // One card replaced by another between two looks of the driver: the slot shows
     // empty until the driver has asked once, so that it sees the first card go.
     bool showEmpty_ = false;
+    // A removal was notified and the driver has not asked for the slot status since.
+    bool removalUnseen_ = false;
     bool verbose_ = false;
 };
 
