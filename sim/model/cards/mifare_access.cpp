@@ -39,7 +39,7 @@ bool grants(Who who, KeyType key) {
 }
 
 std::uint8_t bit(std::uint8_t byte, unsigned position) {
-    return static_cast<std::uint8_t>((byte >> position) & 1U);
+    return static_cast<std::uint8_t>((static_cast<unsigned>(byte) >> position) & 1U);
 }
 
 }  // namespace
