@@ -36,7 +36,8 @@ if [ ! -x "$browser" ]; then
     exit 77
 fi
 
-scratch=$(mktemp -d)
+# The scratch folder, fail and finish; the browser's cleanup below replaces its trap.
+. "$(dirname "$0")/shell_test_lib.sh"
 marker="QVR_DESKTOP_TEST_RUN=$scratch"
 server_pid=
 
@@ -79,19 +80,6 @@ trap cleanup EXIT
 trap 'exit 130' INT
 trap 'exit 143' TERM
 
-failures=0
-fail() {
-    echo "FAIL: $*"
-    failures=$((failures + 1))
-}
-finish() {
-    if [ "$failures" -ne 0 ]; then
-        echo "$failures check(s) failed"
-        exit 1
-    fi
-    echo "all checks passed"
-    exit 0
-}
 
 # wait_for FILE SECONDS: until FILE exists and is not empty.
 wait_for() {
