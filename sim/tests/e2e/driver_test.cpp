@@ -2,7 +2,11 @@
 // driver (libccid), with an empty field at start: one reader named as on hardware,
 // the CCID escape (function 1) without a card, the PC/SC part 10 feature list, card
 // arrival and removal through NotifySlotChange, the reader model's ATR, and T=1 only.
+#include <cstdlib>
 #include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <set>
 #include <thread>
 
 #include "e2e_test_support.h"
@@ -93,6 +97,43 @@ protected:
 
 TEST_F(Driver, OneReaderNamedAsTheCcidDriverNamesAUsbAcr122u) {
     EXPECT_EQ(readers(), std::vector<std::string>{kReader});
+}
+
+// The files mapped into a process: the last column of its maps.
+std::set<std::string> mappedFiles(const std::string& pid) {
+    std::ifstream maps("/proc/" + pid + "/maps");
+    std::set<std::string> files;
+    for (std::string line; std::getline(maps, line);) {
+        const auto slash = line.find(" /");
+        if (slash != std::string::npos) files.insert(line.substr(slash + 1));
+    }
+    return files;
+}
+
+// pcscd serves the reader with the machine's own CCID driver, loaded through the
+// run folder's driver folder, and with no library of this project's build.
+TEST_F(Driver, PcscdHasTheSystemsCcidDriverLoadedAndNoOther) {
+    namespace fs = std::filesystem;
+    ASSERT_EQ(readers(), std::vector<std::string>{kReader});
+    const char* runDir = std::getenv("VIRTUAL_READER_DIR");
+    ASSERT_NE(runDir, nullptr);
+    std::ifstream pidFile(std::string(runDir) + "/pcscd-process.pid");
+    std::string pid;
+    ASSERT_TRUE(pidFile >> pid);
+    const fs::path systemDriver = "/usr/lib/pcsc/drivers/ifd-ccid.bundle/Contents/Linux/libccid.so";
+    const fs::path buildTree = fs::canonical("/proc/self/exe").parent_path().parent_path();
+    const auto files = mappedFiles(pid);
+    ASSERT_FALSE(files.empty()) << "pcscd " << pid << " has no maps";
+    bool ccid = false;
+    for (const auto& file : files) {
+        std::error_code error;
+        const bool isSystemDriver = fs::equivalent(file, systemDriver, error);
+        ccid = ccid || isSystemDriver;
+        EXPECT_FALSE(!isSystemDriver && file.find("/pcsc/drivers/") != std::string::npos) << "another driver: " << file;
+        EXPECT_NE(file.rfind(runDir, 0), 0U) << "loaded from the run folder: " << file;
+        EXPECT_NE(file.rfind(buildTree.string() + "/", 0), 0U) << "loaded from the build: " << file;
+    }
+    EXPECT_TRUE(ccid) << "no " << systemDriver << " among pcscd's " << files.size() << " mapped files";
 }
 
 // The CCID driver passes the escape under function 1 only (its driver folder allows
