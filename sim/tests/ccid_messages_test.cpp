@@ -112,3 +112,26 @@ TEST(SlotService, HostFieldCycleKeepsTheCard) {
 
 }  // namespace
 }  // namespace vreader::testing
+
+namespace vreader::testing {
+namespace {
+
+// The activated card leaves while another tag stays in the field: the reader's own
+// polling activates the other one, and the slot holds a different card.
+TEST(SlotService, CardLeavingBesideAnotherTagGivesTheSlotTheOther) {
+    VirtualReader device{parseScenario(R"({"field": ["b", "f"], "cards": [
+        {"id": "b", "type": "type-b", "pupi": "01020304"},
+        {"id": "f", "type": "felica", "idm": "01 2E 4C 8A 13 57 9B DF", "pmm": "03 01 4B 02 4F 49 93 FF"}]})"),
+                         Presence::WhileTagInField};
+    const SlotView before = device.slot().view();
+    ASSERT_TRUE(before.present);
+    device.field().remove(*device.scenario().find("b"));
+    device.afterChange();
+    const SlotView after = device.slot().view();
+    EXPECT_TRUE(after.present);
+    EXPECT_NE(after.cardNumber, before.cardNumber);
+    EXPECT_NE(after.atr, before.atr);
+}
+
+}  // namespace
+}  // namespace vreader::testing
