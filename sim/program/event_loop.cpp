@@ -82,7 +82,8 @@ public:
             if (left.count() <= 0) return false;
             std::vector<pollfd> watched;
             sources_.watch(watched);
-            const auto slice = std::min(left, std::chrono::ceil<std::chrono::milliseconds>(usb::kTimeExtensionPeriod));
+            auto slice = std::min(left, std::chrono::ceil<std::chrono::milliseconds>(usb::kTimeExtensionPeriod));
+            if (const auto due = face_.nextSyncDue()) slice = std::min(slice, *due);
             const bool changed =
                 ::poll(watched.data(), watched.size(), static_cast<int>(slice.count())) > 0 && sources_.serve(watched);
             face_.sync(!device_.unplugged);
@@ -112,7 +113,8 @@ void runEventLoop(VirtualReader& device, usb::UsbFace& face, ControlSocket* cont
         device.attached = !device.unplugged;
         std::vector<pollfd> watched{{face.wakeDescriptor(), POLLIN, 0}};
         sources.watch(watched);
-        if (::poll(watched.data(), watched.size(), -1) <= 0) continue;
+        const auto due = face.nextSyncDue();
+        if (::poll(watched.data(), watched.size(), due ? static_cast<int>(due->count()) : -1) <= 0) continue;
         if (watched[0].revents != 0) face.serve();
         face.noteCounters();
         if (sources.serve(watched)) device.afterChange();

@@ -2,6 +2,7 @@
 
 #include "faces/usb/ccid_messages.h"
 
+#include <algorithm>
 #include <cstdio>
 
 namespace vreader::usb {
@@ -21,14 +22,15 @@ void UsbFace::serve() {
 }
 
 void UsbFace::answerOne(const Bytes& message) {
-    if (message[0] == ccid::kGetSlotStatus) ++stats_.cardStateQueries;
+    const bool statusQuery = message[0] == ccid::kGetSlotStatus;
+    if (statusQuery) ++stats_.cardStateQueries;
     inProgress_ = message;
     lastSign_ = std::chrono::steady_clock::now();
     if (verbose_) std::fprintf(stderr, "virtual-acr122u: > %s\n", formatHex(message).c_str());
-    const bool empty = showEmpty_ && message[0] == ccid::kGetSlotStatus;
-    if (empty) showEmpty_ = false;
-    if (message[0] == ccid::kGetSlotStatus) removalUnseen_ = false;
-    Bytes reply = empty ? ccid::slotStatusAnswer(message, SlotView{}) : ccid::answer(message, slot_);
+    const bool showEmpty = statusQuery && shown_ == Shown::EmptyForSwap;
+    if (showEmpty && !swapShownUntil_) swapShownUntil_ = lastSign_ + kSwapGap;
+    if (statusQuery && shown_ == Shown::RemovalUnlooked) shown_ = Shown::Truly;
+    Bytes reply = showEmpty ? ccid::slotStatusAnswer(message, SlotView{}) : ccid::answer(message, slot_);
     inProgress_.reset();
     if (verbose_) std::fprintf(stderr, "virtual-acr122u: < %s\n", formatHex(reply).c_str());
     device_.sendBulkIn(std::move(reply));
@@ -52,30 +54,43 @@ void UsbFace::sync(bool plugged) {
             device_.unplug();
         }
         reported_ = slot_.view();
-        showEmpty_ = false;
+        shown_ = Shown::Truly;
+        swapShownUntil_.reset();
         return;
     }
+    if (shown_ == Shown::EmptyForSwap) {
+        if (!swapShownUntil_ || std::chrono::steady_clock::now() < *swapShownUntil_) return;
+        shown_ = Shown::Truly;  // reported_ is the empty slot the driver saw
+        swapShownUntil_.reset();
+    }
     const SlotView now = slot_.view();
-    if (showEmpty_) return;
     // A card put in before the driver looked at the slot after the last one left (or
-    // in place of one it still believes there): the slot shows empty at its next look,
-    // then the new card arrives with a notification of its own. Merged into one
-    // "present, changed", the CCID driver would report the first card gone at that look
-    // and then wait for a change that never comes.
+    // in place of one it still believes there). Merged into one "present, changed",
+    // the CCID driver would take the new card for the old one: the slot shows empty
+    // first (see kSwapGap), then the new card arrives.
     const bool replaced = now.present && reported_.present && now.cardNumber != reported_.cardNumber;
-    if (replaced || (now.present && !reported_.present && removalUnseen_)) {
-        if (replaced) device_.setInterruptMessage(ccid::slotChange(false));
-        removalUnseen_ = true;
-        showEmpty_ = true;
+    if (replaced || (now.present && !reported_.present && shown_ == Shown::RemovalUnlooked)) {
+        if (replaced) notify(false);
+        shown_ = Shown::EmptyForSwap;
         reported_ = SlotView{};
         return;
     }
     if (now.present != reported_.present || now.cardNumber != reported_.cardNumber) {
-        device_.setInterruptMessage(ccid::slotChange(now.present));
-        removalUnseen_ = !now.present;
-        if (verbose_) std::fprintf(stderr, "virtual-acr122u: slot change, card %s\n", now.present ? "in" : "out");
+        notify(now.present);
+        shown_ = now.present ? Shown::Truly : Shown::RemovalUnlooked;
         reported_ = now;
     }
+}
+
+void UsbFace::notify(bool cardIn) {
+    device_.setInterruptMessage(ccid::slotChange(cardIn));
+    if (verbose_) std::fprintf(stderr, "virtual-acr122u: slot change, card %s\n", cardIn ? "in" : "out");
+}
+
+std::optional<std::chrono::milliseconds> UsbFace::nextSyncDue() const {
+    if (shown_ != Shown::EmptyForSwap || !swapShownUntil_) return std::nullopt;
+    const auto left = std::chrono::ceil<std::chrono::milliseconds>(*swapShownUntil_ - std::chrono::steady_clock::now());
+    return std::max(left, std::chrono::milliseconds{0});
 }
 
 }  // namespace vreader::usb

@@ -1,6 +1,8 @@
 // Through the real pcscd with tag presence: PC/SC sees a card only while a tag
 // lies in the field, as a CCID-driven reader behaves. The scenario starts with
 // an empty field.
+#include <thread>
+
 #include "e2e_test_support.h"
 
 namespace vreader::e2e {
@@ -21,6 +23,31 @@ TEST(TagPresence, CardShowsOnlyWhileATagIsInTheField) {
     EXPECT_TRUE(session.waitForCard(false, std::chrono::seconds(5)));
     EXPECT_NE(session.transmit(H("FF 00 00 00 02 D4 02")).result, SCARD_S_SUCCESS);
     EXPECT_EQ(session.connect(), SCARD_E_NO_SMARTCARD);
+}
+
+// The slot's tag leaves while another lies beside it, and the reader takes that one
+// in its place. pcscd must see the first go and the second come, twice counted, and
+// power the second: it looks at the slot twice after the removal's notification
+// (once before powering the first card down, once in its own loop), so both looks
+// must find it empty. Right after an insertion, while pcscd still holds the card
+// powered, is when those two looks come.
+TEST(TagPresence, TagTakenOffBesideAnotherIsSeenLeavingAndTheOtherArriving) {
+    PcscSession session;
+    ASSERT_EQ(control("insert typeb"), "ok");
+    ASSERT_TRUE(session.waitForCard(true, std::chrono::seconds(5)));
+    const DWORD before = session.cardEvents();
+    ASSERT_EQ(control("insert felica"), "ok");
+    ASSERT_EQ(control("remove typeb"), "ok");
+
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+    while (session.cardEvents() < before + 2 && std::chrono::steady_clock::now() < deadline) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    EXPECT_EQ(session.cardEvents(), before + 2);
+    ASSERT_EQ(session.connect(), SCARD_S_SUCCESS);
+    // The card's own identifier (GET DATA for the UID): the FeliCa IDm, not the PUPI.
+    const Reply uid = session.transmit(H("FF CA 00 00 00"));
+    EXPECT_EQ(formatHex(uid.bytes), "01 2E 4C 8A 13 57 9B DF 90 00");
 }
 
 }  // namespace
