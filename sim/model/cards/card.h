@@ -9,6 +9,7 @@
 #include <optional>
 #include <string>
 
+#include "model/cards/iso_dep.h"
 #include "model/hex_bytes.h"
 
 namespace vreader {
@@ -65,6 +66,11 @@ public:
     // nothing when it stays silent (the chip then reports a timeout).
     virtual std::optional<Bytes> answer(const Bytes& frame) = 0;
 
+    // An APDU the chip carries to a card in the PROTOCOL state in an I-block of its
+    // own (InDataExchange): the card's answer, and its block number moves on as for
+    // any I-block, so that a raw R-block sent afterwards finds it where the chip left it.
+    std::optional<Bytes> exchangeApdu(const Bytes& apdu);
+
     // A frame as it travels on the air in the given modulation (the chip's CRC
     // already checked and removed): the card's raw answer, or nothing when the card
     // does not speak that frame in its present state.
@@ -100,13 +106,16 @@ public:
 protected:
     // The state an accepted activation leaves the card in.
     virtual CardState stateAfter(const Activation& activation) const;
-    void enter(CardState state) { state_ = state; }
+    void enter(CardState state);
+    // A raw block to a card in the PROTOCOL state; S(DESELECT) halts it.
+    std::optional<Bytes> answerBlock(const Bytes& frame, IsoDepSupport support);
 
 private:
     std::string id_;
     std::chrono::milliseconds answerDelay_;
     CardState state_ = CardState::Idle;
     std::uint32_t powerSession_ = 0;
+    IsoDepBlocks isoDep_;
 };
 
 }  // namespace vreader

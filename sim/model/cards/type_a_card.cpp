@@ -67,7 +67,7 @@ std::optional<Bytes> TypeACard::answerRaw(const Bytes& frame, Modulation modulat
         return std::nullopt;
     }
     if (state() == CardState::Active) return answerSelected(frame);
-    return answerIsoDepBlock(*this, frame, isoDepSupport());
+    return answerBlock(frame, isoDepSupport());
 }
 
 // RATS: E0, then FSDI and CID. The card answers its ATS and enters ISO/IEC 14443-4.

@@ -4,6 +4,8 @@ namespace vreader {
 
 namespace {
 constexpr std::uint8_t kAtqbCode = 0x50;
+// The CID the PN532 puts in its ATTRIB (Param 4, low nibble).
+constexpr std::uint8_t kChipsAttribCid = 0x01;
 }
 
 TypeBCard::TypeBCard(std::string id, std::chrono::milliseconds answerDelay,
@@ -41,7 +43,7 @@ std::optional<Bytes> TypeBCard::answer(const Bytes& frame) { return apdus_.answe
 std::optional<Bytes> TypeBCard::answerRaw(const Bytes& frame, Modulation modulation) {
     if (modulation != Modulation::TypeB106 || state() != CardState::Protocol) return std::nullopt;
     const std::uint8_t options = identity_.protocolInfo.size() == 3 ? identity_.protocolInfo[2] : 0;
-    return answerIsoDepBlock(*this, frame, IsoDepSupport{(options & 0x01) != 0, (options & 0x02) != 0});
+    return answerBlock(frame, IsoDepSupport{(options & 0x01) != 0, (options & 0x02) != 0, kChipsAttribCid});
 }
 
 // The high nibble of protocol info byte 3.

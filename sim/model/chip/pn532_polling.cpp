@@ -137,6 +137,9 @@ void Pn532Chip::activate(const std::vector<FoundTarget>& found) {
         targets_.push_back({number++, f.card, f.activation, f.card->powerSession(), rate, rate,
                             false, false});
     }
+    // The chip stays ready to talk to target 1: raw frames sent next travel in its
+    // modulation, not in that of the last type the poll tried after finding it.
+    if (!found.empty()) selectModulation(found.front().activation.modulation);
     if (faults_.vanishAfterPoll && !found.empty()) {
         field_.remove(*found.front().card);
         faults_.vanishAfterPoll = false;

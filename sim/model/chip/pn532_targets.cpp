@@ -70,7 +70,7 @@ Bytes Pn532Chip::transmitTo(ActiveTarget& active, const Bytes& frame) {
     const auto answer = afterAnswerDelay(card, timeout, [&]() -> std::optional<Bytes> {
         if (!holds(active)) return std::nullopt;
         if (card.state() == CardState::Protocol) {
-            auto apduAnswer = card.answer(frame);
+            auto apduAnswer = card.exchangeApdu(frame);
             if (!apduAnswer) return std::nullopt;
             return join({Bytes{kSuccess}, *apduAnswer});
         }
