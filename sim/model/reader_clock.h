@@ -16,6 +16,9 @@ public:
     // with true, as soon as the field changed (a card was put in or taken out), so a chip
     // that waits "for ever" for a card wakes when one arrives; false when the time ran out.
     virtual bool wait(std::chrono::microseconds duration) = 0;
+    // The program is ending (a signal, or "quit"): a chip that would go on waiting for
+    // a card ends its command instead, so the program can answer and stop.
+    virtual bool stopping() const { return false; }
 };
 
 // A clock for unit tests and for a reader nobody else drives: it sleeps, and since

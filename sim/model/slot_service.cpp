@@ -49,7 +49,7 @@ Bytes SlotService::runCommand(const Bytes& command) {
     const auto started = std::chrono::steady_clock::now();
     Bytes answer = reader_.exchangeWhole(command);
     const auto slowUntil = std::chrono::steady_clock::now() + faults_.slowAnswer;
-    for (auto left = slowUntil - std::chrono::steady_clock::now(); left.count() > 0;
+    for (auto left = slowUntil - std::chrono::steady_clock::now(); left.count() > 0 && !clock_.stopping();
          left = slowUntil - std::chrono::steady_clock::now()) {
         clock_.wait(std::chrono::ceil<std::chrono::microseconds>(left));
     }

@@ -77,7 +77,7 @@ public:
 
     bool wait(std::chrono::microseconds duration) override {
         const auto deadline = std::chrono::steady_clock::now() + duration;
-        while (stopSignal == 0) {
+        while (!stopping()) {
             const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
             if (left.count() <= 0) return false;
             std::vector<pollfd> watched;
@@ -93,6 +93,8 @@ public:
         }
         return false;
     }
+
+    bool stopping() const override { return stopSignal != 0 || device_.quitRequested; }
 
 private:
     CommandSources& sources_;

@@ -22,6 +22,7 @@ public:
     bool wait(std::chrono::microseconds duration) override {
         return target_ ? target_->wait(duration) : sleeping_.wait(duration);
     }
+    bool stopping() const override { return target_ != nullptr && target_->stopping(); }
     void use(ReaderClock* target) { target_ = target; }
 
 private:

@@ -29,10 +29,14 @@ public:
         return false;
     }
 
+    bool stopping() const override { return stopAt && waited >= *stopAt; }
+
     // The card enters the field once `at` has passed in all.
     void cardArrives(Card& card, std::chrono::microseconds at) { arrival_ = Arrival{&card, at}; }
 
     std::chrono::microseconds waited{0};
+    // The program ends once this much reader time has passed.
+    std::optional<std::chrono::microseconds> stopAt;
 
 private:
     struct Arrival {

@@ -42,7 +42,7 @@ Pn532Chip::Waited Pn532Chip::wait(std::optional<microseconds> readerTime) {
         *hostPatience_ -= spent;
     }
     if (fieldChanged) return Waited::FieldChanged;
-    if (patienceEndsFirst) {
+    if (patienceEndsFirst || clock_->stopping()) {
         hostGaveUp_ = true;
         return Waited::HostGaveUp;
     }
