@@ -28,7 +28,7 @@ if(EXISTS "${QVR_WINE}")
   set(QVR_WINE_SKIP "")
 else()
   message(WARNING "${QVR_WINE} is missing: the tests that run programs under Wine are skipped")
-  set(QVR_WINE_SKIP sh -c "echo '${QVR_WINE} is not installed: skipped'; exit 77")
+  set(QVR_WINE_SKIP sh -c "echo '${QVR_WINE} is not installed: skipped' && exit 77")
 endif()
 
 # add_wine_command_test(<name> <command...>): a test whose command needs Wine.
