@@ -110,7 +110,7 @@ void runEventLoop(VirtualReader& device, usb::UsbFace& face, ControlSocket* cont
     LoopClock clock(sources, device, face);
     device.clock().use(&clock);
     face.setVerbose(settings.verbose);
-    while (!device.quitRequested && stopSignal == 0) {
+    while (!clock.stopping()) {
         face.sync(!device.unplugged);
         device.attached = !device.unplugged;
         std::vector<pollfd> watched{{face.wakeDescriptor(), POLLIN, 0}};

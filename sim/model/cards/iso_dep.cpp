@@ -30,9 +30,7 @@ void IsoDepBlocks::start() {
 // the card's own number toggles to (rule D), and the card answered in kind.
 void IsoDepBlocks::carried(const Bytes& answer) {
     number_ ^= kBlockNumber;
-    Bytes block{static_cast<std::uint8_t>(kIBlock | number_)};
-    block.insert(block.end(), answer.begin(), answer.end());
-    last_ = std::move(block);
+    last_ = join({Bytes{static_cast<std::uint8_t>(kIBlock | number_)}, answer});
 }
 
 BlockReply IsoDepBlocks::receive(const Bytes& frame, IsoDepSupport support, const ApduAnswer& apdu) {
@@ -71,11 +69,9 @@ std::optional<Bytes> IsoDepBlocks::answerInformation(const Bytes& frame, std::si
     const auto answer = apdu(Bytes(firstInf, frame.end()));
     if (!answer) return std::nullopt;
     number_ = pcb & kBlockNumber;
-    Bytes block{static_cast<std::uint8_t>(kIBlock | (pcb & (kBlockNumber | kCidFollows | kNadFollows)))};
-    block.insert(block.end(), frame.begin() + 1, firstInf);
-    block.insert(block.end(), answer->begin(), answer->end());
-    last_ = block;
-    return block;
+    last_ = join({Bytes{static_cast<std::uint8_t>(kIBlock | (pcb & (kBlockNumber | kCidFollows | kNadFollows)))},
+                  Bytes(frame.begin() + 1, firstInf), *answer});
+    return last_;
 }
 
 // An R-block (7.5.4.2): with the card's own block number it asks for the last block
@@ -88,9 +84,8 @@ std::optional<Bytes> IsoDepBlocks::answerReceiveReady(const Bytes& frame, std::s
     if (frame.size() != header) return std::nullopt;
     if ((pcb & kBlockNumber) == number_) return last_;
     if ((pcb & kNak) == 0) return std::nullopt;
-    Bytes block{static_cast<std::uint8_t>(kRBlock | (pcb & kCidFollows) | number_)};
-    block.insert(block.end(), frame.begin() + 1, frame.end());
-    return block;
+    return join({Bytes{static_cast<std::uint8_t>(kRBlock | (pcb & kCidFollows) | number_)},
+                 Bytes(frame.begin() + 1, frame.end())});
 }
 
 }  // namespace vreader
