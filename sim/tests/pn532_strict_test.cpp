@@ -63,13 +63,10 @@ TEST_F(Pn532StrictTest, EndlessAutoPollWakesWhenACardArrives) {
     EXPECT_EQ(clock.waited, std::chrono::seconds(40));
 }
 
-// The program is told to end while the chip waits for ever (for a card, or for a
-// slow one): the chip ends its command at once instead of waiting on.
+// The program is told to end while the chip would wait for ever: the chip ends its command.
 TEST_F(Pn532StrictTest, EndlessWaitsEndWhenTheProgramStops) {
     clock.stopAt = std::chrono::seconds(40);
     EXPECT_EQ(run("D4 60 FF 01 23"), "D5 61 00");
-    EXPECT_LE(clock.waited, std::chrono::seconds(41));
-    clock.waited = {};
     EXPECT_EQ(run("D4 32 05 FF FF FF"), "D5 33");
     EXPECT_EQ(run("D4 4A 01 03 00"), "D5 4B 00");
     EXPECT_LE(clock.waited, std::chrono::seconds(41));
